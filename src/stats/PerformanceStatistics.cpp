@@ -1,0 +1,426 @@
+#include "stats/PerformanceStatistics.h"
+
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/ErrorReport.h"
+#include "app/StringIds.h"
+
+namespace {
+
+using RecordBytes = std::array<uint8_t, CPerformanceStatistics::kRecordSize>;
+
+void StoreLe16(uint8_t* out, uint16_t value)
+{
+    out[0] = static_cast<uint8_t>(value);
+    out[1] = static_cast<uint8_t>(value >> 8);
+}
+
+void StoreLe32(uint8_t* out, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i) {
+        out[i] = static_cast<uint8_t>(value >> (8 * i));
+    }
+}
+
+uint16_t LoadLe16(const uint8_t* in)
+{
+    return static_cast<uint16_t>(in[0] | in[1] << 8);
+}
+
+uint32_t LoadLe32(const uint8_t* in)
+{
+    return static_cast<uint32_t>(in[0]) | static_cast<uint32_t>(in[1]) << 8 | static_cast<uint32_t>(in[2]) << 16 |
+           static_cast<uint32_t>(in[3]) << 24;
+}
+
+// The format head: the six fields up to wBitsPerSample, without cbSize.
+void StoreHead(uint8_t* out, const WAVEFORMATEX& format)
+{
+    StoreLe16(out + 0, format.wFormatTag);
+    StoreLe16(out + 2, format.nChannels);
+    StoreLe32(out + 4, format.nSamplesPerSec);
+    StoreLe32(out + 8, format.nAvgBytesPerSec);
+    StoreLe16(out + 12, format.nBlockAlign);
+    StoreLe16(out + 14, format.wBitsPerSample);
+}
+
+WAVEFORMATEX LoadHead(const uint8_t* in)
+{
+    WAVEFORMATEX format{};
+    format.wFormatTag = LoadLe16(in + 0);
+    format.nChannels = LoadLe16(in + 2);
+    format.nSamplesPerSec = LoadLe32(in + 4);
+    format.nAvgBytesPerSec = LoadLe32(in + 8);
+    format.nBlockAlign = LoadLe16(in + 12);
+    format.wBitsPerSample = LoadLe16(in + 14);
+    format.cbSize = 0;
+    return format;
+}
+
+bool MakeKey(const CAudioFormat& source, const CAudioFormat& destination, uint32_t quality, RecordBytes& record)
+{
+    const WAVEFORMATEX* sourceBlock = source.GetFormat();
+    const WAVEFORMATEX* destinationBlock = destination.GetFormat();
+    if (sourceBlock == nullptr || destinationBlock == nullptr) {
+        return false;
+    }
+    record.fill(0);
+    StoreHead(record.data(), *sourceBlock);
+    StoreHead(record.data() + 16, *destinationBlock);
+    StoreLe32(record.data() + 32, quality);
+    return true;
+}
+
+bool SameKey(const uint8_t* a, const uint8_t* b)
+{
+    return std::memcmp(a, b, CPerformanceStatistics::kKeySize) == 0;
+}
+
+// Reads the file from its start record by record; a piece shorter than a
+// record at the end counts as the end of the file.
+class RecordScanner {
+public:
+    explicit RecordScanner(int descriptor) : m_descriptor(descriptor) {}
+
+    // The next whole record, or null at the end or on a read error.
+    const uint8_t* Next()
+    {
+        if (m_position + CPerformanceStatistics::kRecordSize > m_filled) {
+            if (!Refill()) {
+                return nullptr;
+            }
+        }
+        const uint8_t* record = m_buffer.data() + m_position;
+        m_recordOffset = m_bufferOffset + static_cast<off_t>(m_position);
+        m_position += CPerformanceStatistics::kRecordSize;
+        return record;
+    }
+
+    bool Failed() const { return m_failed; }
+    // Offset of the record Next returned last.
+    off_t RecordOffset() const { return m_recordOffset; }
+    // Where the whole records end (valid once Next returned null).
+    off_t EndOfWholeRecords() const { return m_bufferOffset + static_cast<off_t>(m_position); }
+
+private:
+    bool Refill()
+    {
+        m_bufferOffset += static_cast<off_t>(m_position);
+        m_position = 0;
+        m_filled = 0;
+        while (m_filled < m_buffer.size()) {
+            const ssize_t got = ::pread(m_descriptor, m_buffer.data() + m_filled, m_buffer.size() - m_filled,
+                                        m_bufferOffset + static_cast<off_t>(m_filled));
+            if (got < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                m_failed = true;
+                return false;
+            }
+            if (got == 0) {
+                break;
+            }
+            m_filled += static_cast<size_t>(got);
+        }
+        return m_filled >= CPerformanceStatistics::kRecordSize;
+    }
+
+    int m_descriptor;
+    std::array<uint8_t, CPerformanceStatistics::kRecordSize * 128> m_buffer{};
+    size_t m_filled = 0;
+    size_t m_position = 0;
+    off_t m_bufferOffset = 0;
+    off_t m_recordOffset = 0;
+    bool m_failed = false;
+};
+
+bool WriteRecordAt(int descriptor, const RecordBytes& record, off_t offset)
+{
+    size_t written = 0;
+    while (written < record.size()) {
+        const ssize_t result =
+            ::pwrite(descriptor, record.data() + written, record.size() - written, offset + static_cast<off_t>(written));
+        if (result < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        written += static_cast<size_t>(result);
+    }
+    return true;
+}
+
+// Closes the data file on every way out of an operation.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int descriptor) : m_descriptor(descriptor) {}
+    ~FileDescriptor()
+    {
+        if (m_descriptor >= 0) {
+            ::close(m_descriptor);
+        }
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int Get() const { return m_descriptor; }
+
+private:
+    int m_descriptor;
+};
+
+std::string ExecutableFolder()
+{
+    std::array<char, PATH_MAX> buffer{};
+    const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+    if (length <= 0) {
+        return {};
+    }
+    std::string path(buffer.data(), static_cast<size_t>(length));
+    const size_t separator = path.rfind('/');
+    if (separator == std::string::npos) {
+        return {};
+    }
+    return path.substr(0, separator + 1);
+}
+
+bool MakeFolders(const std::string& folder)
+{
+    for (size_t next = 1; next <= folder.size(); ++next) {
+        if (next != folder.size() && folder[next] != '/') {
+            continue;
+        }
+        const std::string prefix = folder.substr(0, next);
+        if (::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) {
+            return false;
+        }
+    }
+    struct stat status {};
+    return ::stat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+std::string WithTrailingSeparator(std::string folder)
+{
+    if (!folder.empty() && folder.back() != '/') {
+        folder += '/';
+    }
+    return folder;
+}
+
+} // namespace
+
+CPerformanceStatistics::CPerformanceStatistics() = default;
+
+CPerformanceStatistics::CPerformanceStatistics(std::string statisticsFolder, std::string lockFolder,
+                                               std::chrono::milliseconds lockTimeout)
+    : m_folder(WithTrailingSeparator(std::move(statisticsFolder))),
+      m_folderGiven(true),
+      m_lockFolder(std::move(lockFolder)),
+      m_lockTimeout(lockTimeout)
+{
+}
+
+std::string CPerformanceStatistics::ChooseStatisticsFolder(const std::string& executableFolder)
+{
+    if (!executableFolder.empty()) {
+        const std::string folder = WithTrailingSeparator(executableFolder);
+        const std::string file = folder + kFileName;
+        const bool usable = ::access(file.c_str(), F_OK) == 0 ? ::access(file.c_str(), R_OK | W_OK) == 0
+                                                               : ::access(folder.c_str(), W_OK) == 0;
+        if (usable) {
+            return folder;
+        }
+    }
+    std::string dataHome;
+    const char* xdgDataHome = std::getenv("XDG_DATA_HOME");
+    if (xdgDataHome != nullptr && xdgDataHome[0] == '/') {
+        dataHome = xdgDataHome;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (home == nullptr || home[0] != '/') {
+            return {};
+        }
+        dataHome = std::string(home) + "/.local/share";
+    }
+    const std::string folder = WithTrailingSeparator(dataHome) + "Orvano/";
+    return MakeFolders(folder) ? folder : std::string();
+}
+
+bool CPerformanceStatistics::BuildPath()
+{
+    if (!m_path.empty()) {
+        return true;
+    }
+    if (!m_folderGiven) {
+        m_folder = ChooseStatisticsFolder(ExecutableFolder());
+    }
+    if (m_folder.empty()) {
+        return false;
+    }
+    m_path = m_folder + kFileName;
+    return true;
+}
+
+const std::string& CPerformanceStatistics::GetPath()
+{
+    BuildPath();
+    return m_path;
+}
+
+// Opens (creating, never truncating) the file; the caller holds the named
+// lock. The flock keeps out any opener that does not know the named lock.
+int CPerformanceStatistics::OpenLockedFile(bool forWriting)
+{
+    const int access = forWriting ? O_RDWR : O_RDONLY;
+    int descriptor;
+    do {
+        descriptor = ::open(m_path.c_str(), access | O_CREAT | O_CLOEXEC, 0644);
+    } while (descriptor < 0 && errno == EINTR);
+    if (descriptor < 0) {
+        return -1;
+    }
+    struct stat status {};
+    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) || ::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+        ::close(descriptor);
+        return -1;
+    }
+    return descriptor;
+}
+
+bool CPerformanceStatistics::RecordPerformance(const CAudioFormat& source, const CAudioFormat& destination,
+                                               uint32_t quality)
+{
+    RecordBytes record;
+    if (!MakeKey(source, destination, quality, record)) {
+        return false;
+    }
+    CNamedLock lock(kLockName, m_lockFolder);
+    if (!lock.Acquire(m_lockTimeout) || !BuildPath()) {
+        return false;
+    }
+    FileDescriptor file(OpenLockedFile(true));
+    if (file.Get() < 0) {
+        return false;
+    }
+
+    RecordScanner scanner(file.Get());
+    while (const uint8_t* stored = scanner.Next()) {
+        if (SameKey(stored, record.data())) {
+            // Summed in 64 bits: two rates above 2 GB/s must not wrap to a tiny mean.
+            const auto merged =
+                static_cast<uint32_t>((uint64_t{LoadLe32(stored + kKeySize)} + uint64_t{m_rate}) >> 1);
+            std::memcpy(record.data(), stored, kRecordSize);
+            StoreLe32(record.data() + kKeySize, merged);
+            if (!WriteRecordAt(file.Get(), record, scanner.RecordOffset())) {
+                return false;
+            }
+            m_rate = merged;
+            return true;
+        }
+    }
+    if (scanner.Failed()) {
+        return false;
+    }
+    // A new record goes where the whole records end: a torn piece left by an
+    // interrupted write is overwritten rather than kept in front of it, where
+    // it would shift every later record out of step.
+    const off_t end = scanner.EndOfWholeRecords();
+    StoreLe32(record.data() + kKeySize, m_rate);
+    if (!WriteRecordAt(file.Get(), record, end)) {
+        // Take back a torn record so that the file keeps whole records.
+        const int truncated = ::ftruncate(file.Get(), end);
+        static_cast<void>(truncated);
+        return false;
+    }
+    return true;
+}
+
+bool CPerformanceStatistics::LookupPerformance(const CAudioFormat& source, const CAudioFormat& destination,
+                                               uint32_t quality)
+{
+    RecordBytes key;
+    if (!MakeKey(source, destination, quality, key)) {
+        return false;
+    }
+    CNamedLock lock(kLockName, m_lockFolder);
+    if (!lock.Acquire(m_lockTimeout) || !BuildPath()) {
+        return false;
+    }
+    FileDescriptor file(OpenLockedFile(false));
+    if (file.Get() < 0) {
+        return false;
+    }
+    m_rate = 0;
+    RecordScanner scanner(file.Get());
+    while (const uint8_t* stored = scanner.Next()) {
+        const uint32_t rate = LoadLe32(stored + kKeySize);
+        if (rate != 0 && SameKey(stored, key.data())) {
+            m_rate = rate;
+            return true;
+        }
+    }
+    return !scanner.Failed();
+}
+
+bool CPerformanceStatistics::GetPerformanceRecord(uint32_t n, CAudioFormat& source, CAudioFormat& destination,
+                                                  uint32_t& quality)
+{
+    CNamedLock lock(kLockName, m_lockFolder);
+    if (!lock.Acquire(m_lockTimeout) || !BuildPath()) {
+        return false;
+    }
+    FileDescriptor file(OpenLockedFile(false));
+    if (file.Get() < 0) {
+        return false;
+    }
+    m_rate = 0;
+    if (n == 0) {
+        return true;
+    }
+    RecordScanner scanner(file.Get());
+    const uint8_t* stored = nullptr;
+    for (uint32_t index = 0; index < n; ++index) {
+        stored = scanner.Next();
+        if (stored == nullptr) {
+            return !scanner.Failed();
+        }
+    }
+    const WAVEFORMATEX destinationHead = LoadHead(stored + 16);
+    const WAVEFORMATEX sourceHead = LoadHead(stored);
+    destination.SetFormat(&destinationHead);
+    source.SetFormat(&sourceHead);
+    quality = LoadLe32(stored + 32);
+    m_rate = LoadLe32(stored + kKeySize);
+    return true;
+}
+
+bool CPerformanceStatistics::DeleteStatisticsFile()
+{
+    if (!BuildPath()) {
+        return false;
+    }
+    return ::unlink(m_path.c_str()) == 0 || errno == ENOENT;
+}
+
+bool ResetPerformanceStatistics(void* parentWindow, CPerformanceStatistics& statistics)
+{
+    if (ShowMessageBox(IDP_CONFIRM_RESET_STATISTICS, parentWindow, kQuestionBox) != IDYES) {
+        return false;
+    }
+    return statistics.DeleteStatisticsFile();
+}
+
+bool ResetPerformanceStatistics(void* parentWindow)
+{
+    CPerformanceStatistics statistics;
+    return ResetPerformanceStatistics(parentWindow, statistics);
+}
