@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "AboutDialog.h"
+#include "LibraryInformation.h"
 #include "LockedFile.h"
 #include "RiffFile.h"
 #include "WaveResults.h"
@@ -226,13 +227,7 @@ AUDFF_API int32_t AUDFF_GetInformation(AUDFF_INFORMATION* information)
     static_assert(sizeof kExtension <= sizeof information->szExtension);
     static_assert(sizeof kName <= sizeof information->szName);
     static_assert(sizeof kDescription <= sizeof information->szDescription);
-    std::memcpy(information->szExtension, kExtension, sizeof kExtension);
-    std::memcpy(information->szName, kName, sizeof kName);
-    std::memcpy(information->szDescription, kDescription, sizeof kDescription);
-    information->bInput = 1;
-    information->bOutput = 1;
-    information->bAbout = 1;
-    information->wMaxErrorMessage = 1000;
+    audff::FillInformation({kExtension, kName, kDescription}, *information);
     return kNoError;
 }
 
