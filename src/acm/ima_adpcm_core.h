@@ -20,7 +20,8 @@ constexpr uint32_t SamplesPerBlock(uint32_t blockAlign, uint32_t channels) {
 }
 // The block is at least one header per channel and whole words per channel.
 constexpr bool BlockAlignValid(uint32_t blockAlign, uint32_t channels) {
-    return channels != 0 && blockAlign >= kHeaderBytesPerChannel * channels && blockAlign % (kWordBytes * channels) == 0;
+    return channels != 0 && blockAlign >= kHeaderBytesPerChannel * channels &&
+           blockAlign % (kWordBytes * channels) == 0;
 }
 
 enum class DecodeResult { kOk, kBadStepIndex };

@@ -43,10 +43,24 @@ inline void StoreLe16(uint8_t* p, int32_t v) {
 
 inline int64_t Squared(int32_t value) { return int64_t{value} * value; }
 
-// Nearest code for `error` at `delta`: error / delta rounded, within -8..7.
+// Nearest code for `error` at `delta`: error / delta rounded half away
+// from zero, within -8..7. Found bit by bit, which is quicker than dividing.
 inline int NearestCode(int32_t error, int32_t delta) {
-    const int32_t rounded = (error + (error < 0 ? -(delta >> 1) : delta >> 1)) / delta;
-    return std::clamp(rounded, -8, 7) & 15;
+    const int32_t negative = error < 0;
+    int32_t rest = (negative ? -error : error) + (delta >> 1);
+    // Masks instead of branches: the bits are unpredictable.
+    int32_t bit = rest >= 4 * delta;
+    int32_t magnitude = bit << 2;
+    rest -= (4 * delta) & -bit;
+    bit = rest >= 2 * delta;
+    magnitude |= bit << 1;
+    rest -= (2 * delta) & -bit;
+    bit = rest >= delta;
+    magnitude |= bit;
+    rest -= delta & -bit;
+    // Only the negative side reaches 8.
+    magnitude += negative & (magnitude == 7) & (rest >= delta);
+    return (negative ? -magnitude : magnitude) & 15;
 }
 
 // The first delta of a block: about the mean residual of the first coded
@@ -56,7 +70,8 @@ int32_t InitialDelta(const int16_t* in, uint32_t stride, uint32_t samples, const
     if (count <= 2) return kMinDelta;
     int64_t sum = 0;
     for (uint32_t i = 2; i < count; ++i) {
-        const int64_t predicted = (int64_t{in[(i - 1) * stride]} * pair.first + int64_t{in[(i - 2) * stride]} * pair.second) >> 8;
+        const int64_t predicted =
+            (int64_t{in[(i - 1) * stride]} * pair.first + int64_t{in[(i - 2) * stride]} * pair.second) >> 8;
         sum += std::abs(in[i * stride] - predicted);
     }
     return static_cast<int32_t>(std::clamp<int64_t>(sum / (count - 2) / 2, kMinDelta, INT16_MAX));
@@ -75,13 +90,16 @@ inline int EncodeSample(ChannelState& state, int32_t sample) {
 // writes the block body when given.
 template <uint32_t kChannels>
 void EncodeFrames(const int16_t* in, uint32_t samples, ChannelState* states, int64_t* errors, uint8_t* body) {
+    // Local copies: the body's bytes could alias the states otherwise.
+    ChannelState local[kChannels];
+    for (uint32_t c = 0; c < kChannels; ++c) local[c] = states[c];
     int64_t error[kChannels] = {};
     for (uint32_t i = 2; i < samples; ++i) {
         int codes[kChannels];
         for (uint32_t c = 0; c < kChannels; ++c) {
             const int32_t sample = in[i * kChannels + c];
-            codes[c] = EncodeSample(states[c], sample);
-            if (errors) error[c] += Squared(sample - states[c].sample1);
+            codes[c] = EncodeSample(local[c], sample);
+            if (errors) error[c] += Squared(sample - local[c].sample1);
         }
         if (!body) continue;
         if constexpr (kChannels == 2) {
@@ -92,8 +110,10 @@ void EncodeFrames(const int16_t* in, uint32_t samples, ChannelState* states, int
             body[(i - 2) / 2] = static_cast<uint8_t>(body[(i - 2) / 2] | codes[0]);
         }
     }
-    if (errors)
-        for (uint32_t c = 0; c < kChannels; ++c) errors[c] += error[c];
+    for (uint32_t c = 0; c < kChannels; ++c) {
+        states[c] = local[c];
+        if (errors) errors[c] += error[c];
+    }
 }
 
 void EncodeFrames(const int16_t* in, uint32_t channels, uint32_t samples, ChannelState* states, int64_t* errors,
@@ -113,32 +133,33 @@ ChannelState StartState(const int16_t* in, uint32_t channels, uint32_t channel, 
 // from the block's correlations: three products per sample, whatever the
 // number of predictors.
 uint32_t CheapestPredictor(const int16_t* in, uint32_t stride, uint32_t samples, const Coefficients& coefficients) {
-    // Sums over i = 2 .. samples-1 of x[i]x[i], x[i]x[i-1], x[i]x[i-2].
+    // Sums of x[i-j]x[i-k] over the samples coded.
     int64_t s00 = 0;
     int64_t s01 = 0;
     int64_t s02 = 0;
-    for (uint32_t i = 2; i < samples; ++i) {
+    int64_t s11 = 0;
+    int64_t s12 = 0;
+    int64_t s22 = 0;
+    // Every other sample tells the correlations well enough.
+    for (uint32_t i = 2; i < samples; i += 2) {
         const int32_t x0 = in[i * stride];
+        const int32_t x1 = in[(i - 1) * stride];
+        const int32_t x2 = in[(i - 2) * stride];
         s00 += x0 * x0;
-        s01 += x0 * in[(i - 1) * stride];
-        s02 += x0 * in[(i - 2) * stride];
+        s01 += x0 * x1;
+        s02 += x0 * x2;
+        s11 += x1 * x1;
+        s12 += x1 * x2;
+        s22 += x2 * x2;
     }
-    if (samples < 3) return 0;
-    const int64_t first = in[0];
-    const int64_t second = in[stride];
-    const int64_t last = in[(samples - 1) * stride];
-    const int64_t beforeLast = in[(samples - 2) * stride];
-    // The same sums shifted by one and two samples.
-    const double s11 = static_cast<double>(s00 - last * last + second * second);
-    const double s22 = s11 - static_cast<double>(beforeLast * beforeLast - first * first);
-    const double s12 = static_cast<double>(s01 - last * beforeLast + second * first);
     uint32_t best = 0;
     double bestCost = 0;
     for (uint32_t p = 0; p < coefficients.count; ++p) {
         const double a = coefficients.pairs[p].first / 256.0;
         const double b = coefficients.pairs[p].second / 256.0;
-        const double cost = static_cast<double>(s00) + a * a * s11 + b * b * s22 - 2 * a * static_cast<double>(s01) -
-                            2 * b * static_cast<double>(s02) + 2 * a * b * s12;
+        const double cost = static_cast<double>(s00) + a * a * static_cast<double>(s11) +
+                            b * b * static_cast<double>(s22) - 2 * a * static_cast<double>(s01) -
+                            2 * b * static_cast<double>(s02) + 2 * a * b * static_cast<double>(s12);
         if (p == 0 || cost < bestCost) {
             bestCost = cost;
             best = p;

@@ -92,8 +92,8 @@ std::vector<int16_t> MusicSignal(uint32_t rate, uint16_t channels, size_t frames
 std::vector<int16_t> Tone(double frequency, double amplitude, uint32_t rate, uint16_t channels, size_t frames) {
     std::vector<int16_t> out(frames * channels);
     for (size_t i = 0; i < frames; ++i) {
-        const auto v = static_cast<int16_t>(
-            std::lround(amplitude * 32767.0 * std::sin(2 * std::numbers::pi * frequency * static_cast<double>(i) / rate)));
+        const double phase = 2 * std::numbers::pi * frequency * static_cast<double>(i) / rate;
+        const auto v = static_cast<int16_t>(std::lround(amplitude * 32767.0 * std::sin(phase)));
         for (uint16_t c = 0; c < channels; ++c) out[i * channels + c] = v;
     }
     return out;

@@ -51,7 +51,8 @@ struct RunResult {
 // again without flags; the source is advanced by what was consumed and every
 // convert's output kept. Finally END converts with no source until one
 // leaves room unused.
-RunResult RunStream(const void* src, const void* dst, const std::vector<uint8_t>& input, const RunOptions& options = {});
+RunResult RunStream(const void* src, const void* dst, const std::vector<uint8_t>& input,
+                    const RunOptions& options = {});
 
 // RMS of (test - reference) over RMS of reference, on the first
 // min(sizes) samples after skipping `skip` samples.

@@ -56,7 +56,8 @@ TEST(AcmCodecDamage, InconsistentFormatsAreRefused) {
          [](FormatBlock& f) { AsFormat(f)->nBlockAlign = 4; }},
         {"IMA: block align not whole words per channel", WAVE_FORMAT_IMA_ADPCM, 22050, 2,
          [](FormatBlock& f) { AsFormat(f)->nBlockAlign = 1020; }},
-        {"IMA: samples per block disagree", WAVE_FORMAT_IMA_ADPCM, 22050, 2, [](FormatBlock& f) { Put16(f, 18, 1016); }},
+        {"IMA: samples per block disagree", WAVE_FORMAT_IMA_ADPCM, 22050, 2,
+         [](FormatBlock& f) { Put16(f, 18, 1016); }},
         {"IMA: no extra bytes", WAVE_FORMAT_IMA_ADPCM, 8000, 1, [](FormatBlock& f) { AsFormat(f)->cbSize = 0; }},
         {"IMA: extra bytes beyond the block", WAVE_FORMAT_IMA_ADPCM, 8000, 1,
          [](FormatBlock& f) {
@@ -85,7 +86,8 @@ TEST(AcmCodecDamage, InconsistentFormatsAreRefused) {
              AsFormat(f)->cbSize = 4 + 4 * 257;
              f.resize(18 + 4 + 4 * 257, 0);
          }},
-        {"MS: more pairs than the extra bytes hold", WAVE_FORMAT_ADPCM, 8000, 1, [](FormatBlock& f) { Put16(f, 20, 8); }},
+        {"MS: more pairs than the extra bytes hold", WAVE_FORMAT_ADPCM, 8000, 1,
+         [](FormatBlock& f) { Put16(f, 20, 8); }},
         {"MS: extra bytes too short for the counts", WAVE_FORMAT_ADPCM, 8000, 1,
          [](FormatBlock& f) {
              AsFormat(f)->cbSize = 2;
@@ -106,7 +108,8 @@ TEST(AcmCodecDamage, InconsistentFormatsAreRefused) {
          [](FormatBlock& f) { AsFormat(f)->nSamplesPerSec = 44000; }},
         {"MP3: three channels", WAVE_FORMAT_MPEGLAYER3, 44100, 2, [](FormatBlock& f) { AsFormat(f)->nChannels = 3; }},
         {"MP3: no extra bytes", WAVE_FORMAT_MPEGLAYER3, 44100, 2, [](FormatBlock& f) { AsFormat(f)->cbSize = 0; }},
-        {"MP3: no byte rate", WAVE_FORMAT_MPEGLAYER3, 44100, 2, [](FormatBlock& f) { AsFormat(f)->nAvgBytesPerSec = 0; }},
+        {"MP3: no byte rate", WAVE_FORMAT_MPEGLAYER3, 44100, 2,
+         [](FormatBlock& f) { AsFormat(f)->nAvgBytesPerSec = 0; }},
     };
     for (const FormatDamage& c : cases) {
         SCOPED_TRACE(c.what);
@@ -193,14 +196,14 @@ TEST(AcmCodecDamage, CutOffBlocksDecodeWhatTheyHold) {
         const uint32_t blockAlign = AsFormat(format)->nBlockAlign;
         const std::vector<uint8_t> coded = EncodeBlocks(format, 2000);
         ASSERT_GE(coded.size(), 2u * blockAlign);
-        const std::vector<int16_t> whole =
-            ToSamples(RunStream(format.data(), &pcm, std::vector<uint8_t>(coded.begin(), coded.begin() + 2 * blockAlign))
-                          .output);
+        const std::vector<uint8_t> twoBlocks(coded.begin(), coded.begin() + 2 * blockAlign);
+        const std::vector<int16_t> whole = ToSamples(RunStream(format.data(), &pcm, twoBlocks).output);
         for (const size_t length : {size_t{1}, size_t{3}, size_t{7}, size_t{8}, size_t{14}, size_t{15}, size_t{33},
                                     size_t{40}, size_t{64}, size_t{blockAlign - 1}}) {
             SCOPED_TRACE(FormatName(format) + ", cut to " + std::to_string(length) + " bytes");
             // A whole block, then the cut one, in one convert without alignment.
-            std::vector<uint8_t> source(coded.begin(), coded.begin() + blockAlign + static_cast<std::ptrdiff_t>(length));
+            std::vector<uint8_t> source(coded.begin(),
+                                        coded.begin() + blockAlign + static_cast<std::ptrdiff_t>(length));
             HACMSTREAM stream = nullptr;
             ASSERT_EQ(acmStreamOpen(&stream, nullptr, AsFormat(format), &pcm, nullptr, 0, 0, 0), MMSYSERR_NOERROR);
             std::vector<uint8_t> room(1 << 16);

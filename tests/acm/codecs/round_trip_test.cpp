@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cmath>
 #include <numbers>
 
@@ -41,8 +42,8 @@ TEST_P(AcmCodecRoundTrip, EveryFormatStaysWithinItsErrorBound) {
 
         // The padded last block is coded for its silence too: quality is
         // compared on the whole blocks before it.
-        const std::vector<int16_t> wholeBlocks(signal.begin(),
-                                               signal.begin() + static_cast<std::ptrdiff_t>((blocks - 1) * samplesPerBlock * coded->nChannels));
+        const auto wholeBlockSamples = static_cast<std::ptrdiff_t>((blocks - 1) * samplesPerBlock * coded->nChannels);
+        const std::vector<int16_t> wholeBlocks(signal.begin(), signal.begin() + wholeBlockSamples);
         double errors[2] = {};
         for (const bool highQuality : {false, true}) {
             SCOPED_TRACE(highQuality ? "High Quality" : "Low Quality");
@@ -72,6 +73,35 @@ INSTANTIATE_TEST_SUITE_P(BlockCodecs, AcmCodecRoundTrip,
                                          BlockCodec{WAVE_FORMAT_GSM610, "Gsm610", 0.24, 4, false}),
                          [](const testing::TestParamInfo<BlockCodec>& info) { return info.param.name; });
 
+TEST(AcmCodecMsAdpcmTable, OwnCoefficientPairsAreUsedBothWays) {
+    // The seven standard pairs and two more; the predictor index of a block
+    // may point at any of them.
+    const WAVEFORMATEX pcm = Pcm16(22050, 1);
+    FormatBlock format(64, 0);
+    AsFormat(format)->wFormatTag = WAVE_FORMAT_ADPCM;
+    ASSERT_EQ(acmFormatSuggest(nullptr, &pcm, AsFormat(format), 64, ACM_FORMATSUGGESTF_WFORMATTAG), MMSYSERR_NOERROR);
+    format.resize(18 + 4 + 4 * 9);
+    AsFormat(format)->cbSize = 4 + 4 * 9;
+    format[20] = 9;
+    const int16_t extra[4] = {128, 64, 480, -224};
+    std::memcpy(&format[18 + 4 + 4 * 7], extra, sizeof extra);
+    const std::vector<int16_t> signal = MusicSignal(22050, 1, 30000);
+    for (const uint32_t flags : {0u, uint32_t{ACM_STREAMOPENF_NONREALTIME}}) {
+        const RunResult encoded = RunStream(&pcm, format.data(), ToBytes(signal), {.flags = flags});
+        ASSERT_EQ(encoded.convertResult, MMSYSERR_NOERROR);
+        const RunResult decoded = RunStream(format.data(), &pcm, encoded.output);
+        ASSERT_EQ(decoded.convertResult, MMSYSERR_NOERROR);
+        EXPECT_LT(RelativeError(signal, ToSamples(decoded.output)), 0.36);
+        // High Quality tries every pair: some blocks take an extra one.
+        bool extraUsed = false;
+        for (size_t b = 0; b < encoded.output.size(); b += AsFormat(format)->nBlockAlign)
+            extraUsed |= encoded.output[b] >= 7;
+        if (flags != 0) {
+            EXPECT_TRUE(extraUsed) << "High Quality never picked an extra pair";
+        }
+    }
+}
+
 // Level of the component at `frequency`, relative to full scale, in dB.
 double ToneLevelDb(const std::vector<int16_t>& samples, uint16_t channels, size_t first, size_t count,
                    double frequency, uint32_t rate) {
@@ -97,8 +127,8 @@ TEST(AcmCodecMp3RoundTrip, EveryFormatKeepsLengthAndTone) {
         const WAVEFORMATEX pcm = Pcm16(rate, coded->nChannels);
         const size_t frames = rate / 2 + 77;
         const std::vector<int16_t> tone = Tone(500, 0.5, rate, coded->nChannels, frames);
-        // High Quality for the top rate of each sample rate only: the rest
-        // is the same code.
+        // High Quality for the last format of each sample rate (top bit
+        // rate, stereo) only: the rest runs the same code.
         const bool highQuality = (&format == &formats.back()) || AsFormat((&format)[1])->nSamplesPerSec != rate;
         RunOptions options;
         options.flags = highQuality ? ACM_STREAMOPENF_NONREALTIME : 0;

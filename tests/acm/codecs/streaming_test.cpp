@@ -149,7 +149,8 @@ TEST(AcmCodecStreaming, StartAndEndForgetTheEarlierSignal) {
         // Half of the first signal, no END: START must drop what is held.
         ACMSTREAMHEADER header{};
         header.cbStruct = sizeof header;
-        std::vector<uint8_t> half(first.input.begin(), first.input.begin() + static_cast<std::ptrdiff_t>(first.input.size() / 2));
+        std::vector<uint8_t> half(first.input.begin(),
+                                  first.input.begin() + static_cast<std::ptrdiff_t>(first.input.size() / 2));
         std::vector<uint8_t> room(1 << 20);
         header.pbSrc = half.data();
         header.cbSrcLength = static_cast<uint32_t>(half.size());
