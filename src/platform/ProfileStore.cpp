@@ -111,6 +111,12 @@ int32_t ProfileGetInt(std::string_view section, std::string_view key, int32_t de
 bool ProfileWriteInt(std::string_view section, std::string_view key, int32_t value)
 {
     QSettings settings(StoreFilePath(), QSettings::IniFormat);
+    // Readers write their values back at every use; a value that is there
+    // already costs no synced rewrite of the file.
+    const QVariant stored = settings.value(KeyPath(section, key));
+    if (stored.typeId() == QMetaType::QString && stored.toString() == QString::number(value)) {
+        return settings.status() == QSettings::NoError;
+    }
     settings.setValue(KeyPath(section, key), value);
     return Flush(settings);
 }
