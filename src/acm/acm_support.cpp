@@ -47,6 +47,11 @@ WAVEFORMATEX MakePcmFormat(uint32_t rate, uint16_t bits, uint16_t channels) {
     return format;
 }
 
+MMRESULT SuggestPcm16(const WAVEFORMATEX* format, WAVEFORMATEX* pcm) {
+    *pcm = MakePcmFormat(format->nSamplesPerSec, 16, format->nChannels);
+    return MMSYSERR_NOERROR;
+}
+
 bool SameHead(const WAVEFORMATEX& a, const WAVEFORMATEX& b) {
     return std::memcmp(&a, &b, WAVEFORMATEX_HEAD_SIZE) == 0;
 }

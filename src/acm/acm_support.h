@@ -28,6 +28,8 @@ const char* ChannelsText(uint32_t channels, char* scratch, size_t size);
 
 // A complete 18-byte PCM block (cbSize 0).
 WAVEFORMATEX MakePcmFormat(uint32_t rate, uint16_t bits, uint16_t channels);
+// suggestPcm of the codecs that decode to 16 bits: the same rate and channels.
+MMRESULT SuggestPcm16(const WAVEFORMATEX* format, WAVEFORMATEX* pcm);
 // The 16-byte heads are equal (the significant bytes of PCM).
 bool SameHead(const WAVEFORMATEX& a, const WAVEFORMATEX& b);
 

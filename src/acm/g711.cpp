@@ -116,11 +116,6 @@ MMRESULT DescribeG711(const WAVEFORMATEX* format, char* name, size_t nameSize) {
     return MMSYSERR_NOERROR;
 }
 
-MMRESULT SuggestPcmForG711(const WAVEFORMATEX* format, WAVEFORMATEX* pcm) {
-    *pcm = MakePcmFormat(format->nSamplesPerSec, 16, format->nChannels);
-    return MMSYSERR_NOERROR;
-}
-
 MMRESULT SuggestG711FromPcm(const WAVEFORMATEX* pcm, uint16_t tag, WAVEFORMATEX* out, uint32_t outSize) {
     if (!IsG711(tag) || pcm->wBitsPerSample != 16 || outSize < 18) return ACMERR_NOTPOSSIBLE;
     *out = MakeG711Format(tag, pcm->nSamplesPerSec, pcm->nChannels);
@@ -181,7 +176,7 @@ MMRESULT OpenG711Stream(const WAVEFORMATEX* src, const WAVEFORMATEX* dst, uint32
 
 const AcmDriver kG711Driver = {
     "g711", kG711Tags, std::size(kG711Tags), ACMDRIVERDETAILS_SUPPORTF_CODEC,
-    EnumerateG711, DescribeG711, SuggestPcmForG711, SuggestG711FromPcm, OpenG711Stream,
+    EnumerateG711, DescribeG711, SuggestPcm16, SuggestG711FromPcm, OpenG711Stream,
 };
 
 }  // namespace orvano::acm

@@ -76,11 +76,6 @@ MMRESULT DescribeMp3(const WAVEFORMATEX* format, char* name, size_t nameSize) {
     return MMSYSERR_NOERROR;
 }
 
-MMRESULT SuggestPcmForMp3(const WAVEFORMATEX* format, WAVEFORMATEX* pcm) {
-    *pcm = MakePcmFormat(format->nSamplesPerSec, 16, format->nChannels);
-    return MMSYSERR_NOERROR;
-}
-
 // The usual bit rate of each MPEG version, halved for mono.
 uint32_t DefaultBitRate(mp3::MpegVersion version, uint16_t channels) {
     const uint32_t stereo = version == mp3::MpegVersion::kMpeg1 ? 128 : version == mp3::MpegVersion::kMpeg2 ? 64 : 32;
@@ -268,7 +263,7 @@ MMRESULT OpenMp3Stream(const WAVEFORMATEX* src, const WAVEFORMATEX* dst, uint32_
 
 const AcmDriver kMpegLayer3Driver = {
     "mpeg-layer3", kMp3Tags, std::size(kMp3Tags), ACMDRIVERDETAILS_SUPPORTF_CODEC,
-    EnumerateMp3, DescribeMp3, SuggestPcmForMp3, SuggestMp3FromPcm, OpenMp3Stream,
+    EnumerateMp3, DescribeMp3, SuggestPcm16, SuggestMp3FromPcm, OpenMp3Stream,
 };
 
 }  // namespace orvano::acm

@@ -160,24 +160,6 @@ bool WriteRecordAt(int descriptor, const RecordBytes& record, off_t offset)
     return true;
 }
 
-// Closes the data file on every way out of an operation.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int descriptor) : m_descriptor(descriptor) {}
-    ~FileDescriptor()
-    {
-        if (m_descriptor >= 0) {
-            ::close(m_descriptor);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return m_descriptor; }
-
-private:
-    int m_descriptor;
-};
-
 std::string ExecutableFolder()
 {
     std::array<char, PATH_MAX> buffer{};
@@ -276,25 +258,53 @@ const std::string& CPerformanceStatistics::GetPath()
     return m_path;
 }
 
-// Opens (creating, never truncating) the file; the caller holds the named
-// lock. The flock keeps out any opener that does not know the named lock.
-int CPerformanceStatistics::OpenLockedFile(bool forWriting)
-{
-    const int access = forWriting ? O_RDWR : O_RDONLY;
-    int descriptor;
-    do {
-        descriptor = ::open(m_path.c_str(), access | O_CREAT | O_CLOEXEC, 0644);
-    } while (descriptor < 0 && errno == EINTR);
-    if (descriptor < 0) {
-        return -1;
+// One operation's hold on the file: the named lock, then the file opened
+// under it (created, never truncated) and flocked against any opener that
+// does not know the named lock. The file is closed on every way out, before
+// the lock goes.
+class CPerformanceStatistics::LockedFile {
+public:
+    LockedFile(CPerformanceStatistics& store, bool forWriting) : m_lock(kLockName, store.m_lockFolder)
+    {
+        if (m_lock.Acquire(store.m_lockTimeout) && store.BuildPath()) {
+            m_descriptor = OpenFlocked(store.m_path, forWriting);
+        }
     }
-    struct stat status {};
-    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) || ::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
-        ::close(descriptor);
-        return -1;
+    ~LockedFile()
+    {
+        if (m_descriptor >= 0) {
+            ::close(m_descriptor);
+        }
     }
-    return descriptor;
-}
+    LockedFile(const LockedFile&) = delete;
+    LockedFile& operator=(const LockedFile&) = delete;
+
+    bool IsOpen() const { return m_descriptor >= 0; }
+    int Get() const { return m_descriptor; }
+
+private:
+    static int OpenFlocked(const std::string& path, bool forWriting)
+    {
+        const int access = forWriting ? O_RDWR : O_RDONLY;
+        int descriptor;
+        do {
+            descriptor = ::open(path.c_str(), access | O_CREAT | O_CLOEXEC, 0644);
+        } while (descriptor < 0 && errno == EINTR);
+        if (descriptor < 0) {
+            return -1;
+        }
+        struct stat status {};
+        if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) ||
+            ::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+            ::close(descriptor);
+            return -1;
+        }
+        return descriptor;
+    }
+
+    CNamedLock m_lock;
+    int m_descriptor = -1;
+};
 
 bool CPerformanceStatistics::RecordPerformance(const CAudioFormat& source, const CAudioFormat& destination,
                                                uint32_t quality)
@@ -303,12 +313,8 @@ bool CPerformanceStatistics::RecordPerformance(const CAudioFormat& source, const
     if (!MakeKey(source, destination, quality, record)) {
         return false;
     }
-    CNamedLock lock(kLockName, m_lockFolder);
-    if (!lock.Acquire(m_lockTimeout) || !BuildPath()) {
-        return false;
-    }
-    FileDescriptor file(OpenLockedFile(true));
-    if (file.Get() < 0) {
+    LockedFile file(*this, true);
+    if (!file.IsOpen()) {
         return false;
     }
 
@@ -351,12 +357,8 @@ bool CPerformanceStatistics::LookupPerformance(const CAudioFormat& source, const
     if (!MakeKey(source, destination, quality, key)) {
         return false;
     }
-    CNamedLock lock(kLockName, m_lockFolder);
-    if (!lock.Acquire(m_lockTimeout) || !BuildPath()) {
-        return false;
-    }
-    FileDescriptor file(OpenLockedFile(false));
-    if (file.Get() < 0) {
+    LockedFile file(*this, false);
+    if (!file.IsOpen()) {
         return false;
     }
     m_rate = 0;
@@ -374,12 +376,8 @@ bool CPerformanceStatistics::LookupPerformance(const CAudioFormat& source, const
 bool CPerformanceStatistics::GetPerformanceRecord(uint32_t n, CAudioFormat& source, CAudioFormat& destination,
                                                   uint32_t& quality)
 {
-    CNamedLock lock(kLockName, m_lockFolder);
-    if (!lock.Acquire(m_lockTimeout) || !BuildPath()) {
-        return false;
-    }
-    FileDescriptor file(OpenLockedFile(false));
-    if (file.Get() < 0) {
+    LockedFile file(*this, false);
+    if (!file.IsOpen()) {
         return false;
     }
     m_rate = 0;

@@ -59,8 +59,9 @@ public:
     static std::string ChooseStatisticsFolder(const std::string& executableFolder);
 
 private:
+    class LockedFile;
+
     bool BuildPath();
-    int OpenLockedFile(bool forWriting);
 
     uint32_t m_rate = 0;
     std::string m_path;

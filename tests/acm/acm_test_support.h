@@ -1,5 +1,6 @@
-// Test helpers: generated signals, a whole-buffer run through one stream,
-// and small measurements.
+// Helpers of the codec layer's tests: a whole-buffer run through one stream,
+// byte comparison and small measurements. Formats and signals come from the
+// shared support (support/).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,41 +9,13 @@
 #include <cstdint>
 #include <cstring>
 #include <numbers>
-#include <random>
 #include <vector>
 
 #include "acm/acm.h"
+#include "support/AudioFormats.h"
+#include "support/Signals.h"
 
 namespace acmtest {
-
-inline WAVEFORMATEX Pcm(uint32_t rate, uint16_t bits, uint16_t channels, uint16_t tag = WAVE_FORMAT_PCM) {
-    WAVEFORMATEX f{};
-    f.wFormatTag = tag;
-    f.nChannels = channels;
-    f.nSamplesPerSec = rate;
-    f.nBlockAlign = static_cast<uint16_t>(channels * bits / 8);
-    f.nAvgBytesPerSec = rate * f.nBlockAlign;
-    f.wBitsPerSample = bits;
-    return f;
-}
-
-// Interleaved 16-bit samples: a sine of `amplitude` (of full scale) on every channel.
-inline std::vector<uint8_t> Tone16(double frequency, double amplitude, uint32_t rate, uint16_t channels,
-                                   size_t frames) {
-    std::vector<uint8_t> bytes(frames * channels * 2);
-    for (size_t i = 0; i < frames; ++i) {
-        const auto v = static_cast<int16_t>(std::lround(amplitude * 32767.0 * std::sin(2 * std::numbers::pi * frequency * i / rate)));
-        for (uint16_t c = 0; c < channels; ++c) std::memcpy(&bytes[(i * channels + c) * 2], &v, 2);
-    }
-    return bytes;
-}
-
-inline std::vector<uint8_t> Noise(size_t bytes, uint32_t seed) {
-    std::mt19937 random(seed);
-    std::vector<uint8_t> out(bytes);
-    for (auto& b : out) b = static_cast<uint8_t>(random());
-    return out;
-}
 
 // Equal byte strings; on failure names the sizes and the first difference.
 inline testing::AssertionResult SameBytes(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {

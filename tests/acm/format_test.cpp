@@ -6,7 +6,9 @@
 
 #include "acm_test_support.h"
 
-using acmtest::Pcm;
+using testsupport::PcmFormat;
+using testsupport::G711Format;
+using testsupport::FloatFormat;
 
 namespace {
 
@@ -18,7 +20,7 @@ struct Block {
 Block Extensible(uint32_t rate, uint16_t bits, uint16_t channels, uint16_t subFormat, uint16_t validBits,
                  uint16_t cbSize = 22) {
     Block b;
-    *b.wfx() = Pcm(rate, bits, channels, WAVE_FORMAT_EXTENSIBLE);
+    *b.wfx() = PcmFormat(rate, bits, channels, WAVE_FORMAT_EXTENSIBLE);
     b.wfx()->cbSize = cbSize;
     const uint32_t mask = 0x3F;
     std::memcpy(b.bytes + 18, &validBits, 2);
@@ -51,17 +53,17 @@ TEST(AcmFormats, NamesOfTagsAndFormats) {
         const char* formatName;
     };
     Block pcm44;
-    *pcm44.wfx() = Pcm(44100, 16, 2);
+    *pcm44.wfx() = PcmFormat(44100, 16, 2);
     Block pcm378;
-    *pcm378.wfx() = Pcm(37800, 24, 1);
+    *pcm378.wfx() = PcmFormat(37800, 24, 1);
     Block pcm6;
-    *pcm6.wfx() = Pcm(48000, 32, 6);
+    *pcm6.wfx() = PcmFormat(48000, 32, 6);
     Block alaw;
-    *alaw.wfx() = Pcm(8000, 8, 1, WAVE_FORMAT_ALAW);
+    *alaw.wfx() = G711Format(WAVE_FORMAT_ALAW, 8000, 1);
     Block mulaw;
-    *mulaw.wfx() = Pcm(11025, 8, 2, WAVE_FORMAT_MULAW);
+    *mulaw.wfx() = G711Format(WAVE_FORMAT_MULAW, 11025, 2);
     Block flt;
-    *flt.wfx() = Pcm(96000, 32, 2, WAVE_FORMAT_IEEE_FLOAT);
+    *flt.wfx() = FloatFormat(96000, 2);
     const Case cases[] = {
         {pcm44, "PCM", "44.100 kHz, 16 Bit, Stereo"},
         {pcm378, "PCM", "37.800 kHz, 24 Bit, Mono"},
@@ -93,7 +95,7 @@ TEST(AcmFormats, DetailsRefuseInconsistentBlocks) {
     std::vector<Case> cases;
     auto pcm = [&](const char* what, auto change) {
         Block b;
-        *b.wfx() = Pcm(44100, 16, 2);
+        *b.wfx() = PcmFormat(44100, 16, 2);
         change(*b.wfx());
         cases.push_back({what, b});
     };
@@ -103,13 +105,16 @@ TEST(AcmFormats, DetailsRefuseInconsistentBlocks) {
     pcm("zero block align", [](WAVEFORMATEX& f) { f.nBlockAlign = 0; });
     pcm("block align too small", [](WAVEFORMATEX& f) { f.nBlockAlign = 2; });
     pcm("byte rate disagrees", [](WAVEFORMATEX& f) { f.nAvgBytesPerSec += 1; });
-    pcm("12 bits", [](WAVEFORMATEX& f) { f = Pcm(44100, 12, 2); f.nBlockAlign = 4; f.nAvgBytesPerSec = 176400; });
-    pcm("9 channels", [](WAVEFORMATEX& f) { f = Pcm(44100, 16, 9); });
-    pcm("rate above 384 kHz", [](WAVEFORMATEX& f) { f = Pcm(400000, 16, 2); });
-    pcm("16-bit A-law", [](WAVEFORMATEX& f) { f = Pcm(8000, 16, 1, WAVE_FORMAT_ALAW); });
-    pcm("A-law byte rate", [](WAVEFORMATEX& f) { f = Pcm(8000, 8, 1, WAVE_FORMAT_ALAW); f.nAvgBytesPerSec = 16000; });
-    pcm("24-bit float", [](WAVEFORMATEX& f) { f = Pcm(44100, 24, 2, WAVE_FORMAT_IEEE_FLOAT); });
-    pcm("float block align", [](WAVEFORMATEX& f) { f = Pcm(44100, 32, 2, WAVE_FORMAT_IEEE_FLOAT); f.nBlockAlign = 4; });
+    pcm("12 bits", [](WAVEFORMATEX& f) { f = PcmFormat(44100, 12, 2); f.nBlockAlign = 4; f.nAvgBytesPerSec = 176400; });
+    pcm("9 channels", [](WAVEFORMATEX& f) { f = PcmFormat(44100, 16, 9); });
+    pcm("rate above 384 kHz", [](WAVEFORMATEX& f) { f = PcmFormat(400000, 16, 2); });
+    pcm("16-bit A-law", [](WAVEFORMATEX& f) { f = PcmFormat(8000, 16, 1, WAVE_FORMAT_ALAW); });
+    pcm("A-law byte rate", [](WAVEFORMATEX& f) {
+        f = G711Format(WAVE_FORMAT_ALAW, 8000, 1);
+        f.nAvgBytesPerSec = 16000;
+    });
+    pcm("24-bit float", [](WAVEFORMATEX& f) { f = PcmFormat(44100, 24, 2, WAVE_FORMAT_IEEE_FLOAT); });
+    pcm("float block align", [](WAVEFORMATEX& f) { f = FloatFormat(44100, 2); f.nBlockAlign = 4; });
     pcm("unknown tag", [](WAVEFORMATEX& f) { f.wFormatTag = 0x1234; });
     cases.push_back({"extensible cbSize 10", Extensible(48000, 24, 2, WAVE_FORMAT_PCM, 24, 10)});
     cases.push_back({"extensible unknown sub-format", Extensible(48000, 24, 2, 0x55, 24)});
@@ -118,7 +123,7 @@ TEST(AcmFormats, DetailsRefuseInconsistentBlocks) {
     for (Case& c : cases) {
         EXPECT_NE(Describe(c.block.wfx(), SizeOf(*c.block.wfx())), MMSYSERR_NOERROR) << c.what;
         // A stream is refused just the same.
-        const WAVEFORMATEX pcm16 = Pcm(44100, 16, 2);
+        const WAVEFORMATEX pcm16 = PcmFormat(44100, 16, 2);
         HACMSTREAM stream = nullptr;
         EXPECT_NE(acmStreamOpen(&stream, nullptr, c.block.wfx(), &pcm16, nullptr, 0, 0, 0), MMSYSERR_NOERROR)
             << c.what;
@@ -127,7 +132,7 @@ TEST(AcmFormats, DetailsRefuseInconsistentBlocks) {
 }
 
 TEST(AcmFormats, DetailsCheckTheCallersSizeAndStructure) {
-    WAVEFORMATEX pcm = Pcm(44100, 16, 2);
+    WAVEFORMATEX pcm = PcmFormat(44100, 16, 2);
     EXPECT_EQ(Describe(&pcm, 16), MMSYSERR_NOERROR) << "16 bytes are a whole PCM block";
     EXPECT_EQ(Describe(&pcm, 15), MMSYSERR_INVALPARAM);
     Block ext = Extensible(48000, 24, 2, WAVE_FORMAT_PCM, 24);
@@ -196,7 +201,7 @@ TEST(AcmFormats, PcmEnumeratesByRateThenBitsThenChannels) {
     for (uint32_t rate : rates)
         for (uint16_t bits : {8, 16, 24})
             for (uint16_t channels : {1, 2}) {
-                const WAVEFORMATEX expected = Pcm(rate, bits, channels);
+                const WAVEFORMATEX expected = PcmFormat(rate, bits, channels);
                 EXPECT_EQ(std::memcmp(&list[i], &expected, 16), 0) << "format " << i;
                 ++i;
             }
@@ -307,34 +312,35 @@ TEST(AcmFormats, SuggestionRules) {
     };
     constexpr uint32_t kTag = ACM_FORMATSUGGESTF_WFORMATTAG;
     const Case cases[] = {
-        {"A-law decodes to 16 bits", block(Pcm(8000, 8, 1, WAVE_FORMAT_ALAW)), kTag, preset(1), MMSYSERR_NOERROR,
-         Pcm(8000, 16, 1)},
-        {"no tag: PCM", block(Pcm(22050, 8, 2, WAVE_FORMAT_MULAW)), 0, preset(0), MMSYSERR_NOERROR,
-         Pcm(22050, 16, 2)},
-        {"float without loss", block(Pcm(48000, 32, 2, WAVE_FORMAT_IEEE_FLOAT)), kTag, preset(1), MMSYSERR_NOERROR,
-         Pcm(48000, 32, 2)},
+        {"A-law decodes to 16 bits", block(G711Format(WAVE_FORMAT_ALAW, 8000, 1)), kTag, preset(1), MMSYSERR_NOERROR,
+         PcmFormat(8000, 16, 1)},
+        {"no tag: PCM", block(G711Format(WAVE_FORMAT_MULAW, 22050, 2)), 0, preset(0), MMSYSERR_NOERROR,
+         PcmFormat(22050, 16, 2)},
+        {"float without loss", block(FloatFormat(48000, 2)), kTag, preset(1), MMSYSERR_NOERROR,
+         PcmFormat(48000, 32, 2)},
         {"extensible as its sub-format", Extensible(96000, 24, 6, WAVE_FORMAT_PCM, 20), kTag, preset(1),
-         MMSYSERR_NOERROR, Pcm(96000, 24, 6)},
+         MMSYSERR_NOERROR, PcmFormat(96000, 24, 6)},
         {"extensible float", Extensible(44100, 32, 2, WAVE_FORMAT_IEEE_FLOAT, 32), kTag, preset(1),
-         MMSYSERR_NOERROR, Pcm(44100, 32, 2)},
-        {"PCM stays itself", block(Pcm(37800, 24, 2)), kTag, preset(1), MMSYSERR_NOERROR, Pcm(37800, 24, 2)},
-        {"PCM with fixed fields", block(Pcm(44100, 16, 2)),
+         MMSYSERR_NOERROR, PcmFormat(44100, 32, 2)},
+        {"PCM stays itself", block(PcmFormat(37800, 24, 2)), kTag, preset(1), MMSYSERR_NOERROR,
+         PcmFormat(37800, 24, 2)},
+        {"PCM with fixed fields", block(PcmFormat(44100, 16, 2)),
          kTag | ACM_FORMATSUGGESTF_NCHANNELS | ACM_FORMATSUGGESTF_NSAMPLESPERSEC | ACM_FORMATSUGGESTF_WBITSPERSAMPLE,
-         preset(1, 1, 22050, 8), MMSYSERR_NOERROR, Pcm(22050, 8, 1)},
-        {"PCM to six channels", block(Pcm(44100, 16, 2)), kTag | ACM_FORMATSUGGESTF_NCHANNELS, preset(1, 6),
+         preset(1, 1, 22050, 8), MMSYSERR_NOERROR, PcmFormat(22050, 8, 1)},
+        {"PCM to six channels", block(PcmFormat(44100, 16, 2)), kTag | ACM_FORMATSUGGESTF_NCHANNELS, preset(1, 6),
          ACMERR_NOTPOSSIBLE, {}},
-        {"16-bit PCM to A-law", block(Pcm(44100, 16, 2)), kTag, preset(WAVE_FORMAT_ALAW), MMSYSERR_NOERROR,
-         Pcm(44100, 8, 2, WAVE_FORMAT_ALAW)},
-        {"8-bit PCM is no A-law source", block(Pcm(44100, 8, 2)), kTag, preset(WAVE_FORMAT_ALAW),
+        {"16-bit PCM to A-law", block(PcmFormat(44100, 16, 2)), kTag, preset(WAVE_FORMAT_ALAW), MMSYSERR_NOERROR,
+         G711Format(WAVE_FORMAT_ALAW, 44100, 2)},
+        {"8-bit PCM is no A-law source", block(PcmFormat(44100, 8, 2)), kTag, preset(WAVE_FORMAT_ALAW),
          ACMERR_NOTPOSSIBLE, {}},
-        {"32-bit PCM to float", block(Pcm(44100, 32, 1)), kTag, preset(WAVE_FORMAT_IEEE_FLOAT), MMSYSERR_NOERROR,
-         Pcm(44100, 32, 1, WAVE_FORMAT_IEEE_FLOAT)},
-        {"A-law to u-law takes two streams", block(Pcm(8000, 8, 1, WAVE_FORMAT_ALAW)), kTag,
+        {"32-bit PCM to float", block(PcmFormat(44100, 32, 1)), kTag, preset(WAVE_FORMAT_IEEE_FLOAT), MMSYSERR_NOERROR,
+         FloatFormat(44100, 1)},
+        {"A-law to u-law takes two streams", block(G711Format(WAVE_FORMAT_ALAW, 8000, 1)), kTag,
          preset(WAVE_FORMAT_MULAW), ACMERR_NOTPOSSIBLE, {}},
-        {"A-law with a conflicting rate", block(Pcm(8000, 8, 1, WAVE_FORMAT_ALAW)),
+        {"A-law with a conflicting rate", block(G711Format(WAVE_FORMAT_ALAW, 8000, 1)),
          kTag | ACM_FORMATSUGGESTF_NSAMPLESPERSEC, preset(1, 0, 44100), ACMERR_NOTPOSSIBLE, {}},
-        {"unknown destination tag", block(Pcm(44100, 16, 2)), kTag, preset(0x1234), ACMERR_NOTPOSSIBLE, {}},
-        {"inconsistent source", block(Pcm(44100, 16, 0)), kTag, preset(1), ACMERR_NOTPOSSIBLE, {}},
+        {"unknown destination tag", block(PcmFormat(44100, 16, 2)), kTag, preset(0x1234), ACMERR_NOTPOSSIBLE, {}},
+        {"inconsistent source", block(PcmFormat(44100, 16, 0)), kTag, preset(1), ACMERR_NOTPOSSIBLE, {}},
     };
     for (const Case& c : cases) {
         Block source = c.source;
@@ -356,12 +362,12 @@ TEST(AcmFormats, SuggestionRules) {
     }
 
     // The destination room must hold the suggestion; 16 bytes hold PCM.
-    WAVEFORMATEX alaw = Pcm(8000, 8, 1, WAVE_FORMAT_ALAW);
+    WAVEFORMATEX alaw = G711Format(WAVE_FORMAT_ALAW, 8000, 1);
     uint8_t small[16] = {1, 0};
     EXPECT_EQ(acmFormatSuggest(nullptr, &alaw, reinterpret_cast<WAVEFORMATEX*>(small), 16, kTag), MMSYSERR_NOERROR);
-    const WAVEFORMATEX expected = Pcm(8000, 16, 1);
+    const WAVEFORMATEX expected = PcmFormat(8000, 16, 1);
     EXPECT_EQ(std::memcmp(small, &expected, 16), 0);
-    WAVEFORMATEX pcm = Pcm(8000, 16, 1);
+    WAVEFORMATEX pcm = PcmFormat(8000, 16, 1);
     uint8_t tooSmall[17] = {WAVE_FORMAT_ALAW, 0};
     EXPECT_EQ(acmFormatSuggest(nullptr, &pcm, reinterpret_cast<WAVEFORMATEX*>(tooSmall), 17, kTag),
               MMSYSERR_INVALPARAM);

@@ -175,7 +175,7 @@ TEST(AcmRegistry, EveryDriverAndEveryFormatWorks) {
 
                 uint32_t pcmBlock = 0;
                 uint32_t codedBlock = 0;
-                const std::vector<uint8_t> pcmSignal = acmtest::Noise(1 << 16, 7);
+                const std::vector<uint8_t> pcmSignal = testsupport::Noise(1 << 16, 7);
                 const std::vector<uint8_t> coded =
                     ConvertOneBlock(pcm.GetFormat(), block, pcmSignal, &pcmBlock);
                 EXPECT_FALSE(coded.empty()) << "encoding one block produced nothing";

@@ -9,7 +9,8 @@
 
 #include "acm_test_support.h"
 
-using acmtest::Pcm;
+using testsupport::PcmFormat;
+using testsupport::FloatFormat;
 
 namespace {
 
@@ -45,10 +46,10 @@ int32_t Load24(const uint8_t* p) {
 }  // namespace
 
 TEST(AcmSignal, ResamplingKeepsFrequencyAndLevel) {
-    const std::vector<uint8_t> input = acmtest::Tone16(1000, 0.5, 44100, 2, 44100);
+    const std::vector<uint8_t> input = testsupport::ToneBytes(1000, 0.5, 44100, 2, 44100);
     const double inputDb = acmtest::RmsDb(acmtest::Channel(acmtest::Samples16(input), 2, 0, 4410));
     for (uint32_t quality : {kHigh, kLow}) {
-        const std::vector<uint8_t> out = Convert(Pcm(44100, 16, 2), Pcm(22050, 32, 2), input, quality);
+        const std::vector<uint8_t> out = Convert(PcmFormat(44100, 16, 2), PcmFormat(22050, 32, 2), input, quality);
         for (int channel = 0; channel < 2; ++channel) {
             const auto x = acmtest::Channel(acmtest::Samples32(out), 2, channel, 2205);
             EXPECT_NEAR(acmtest::RmsDb(x), inputDb, 0.1) << "quality " << quality;
@@ -60,9 +61,9 @@ TEST(AcmSignal, ResamplingKeepsFrequencyAndLevel) {
 }
 
 TEST(AcmSignal, HighQualitySuppressesWhatLiesAboveTheNewNyquist) {
-    const std::vector<uint8_t> tone = acmtest::Tone16(18000, 0.5, 44100, 1, 44100);
+    const std::vector<uint8_t> tone = testsupport::ToneBytes(18000, 0.5, 44100, 1, 44100);
     const double inputDb = acmtest::RmsDb(acmtest::Samples16(tone));
-    const std::vector<uint8_t> out = Convert(Pcm(44100, 16, 1), Pcm(22050, 32, 1), tone, kHigh);
+    const std::vector<uint8_t> out = Convert(PcmFormat(44100, 16, 1), PcmFormat(22050, 32, 1), tone, kHigh);
     const auto x = acmtest::Channel(acmtest::Samples32(out), 1, 0, 1000);
     EXPECT_LT(acmtest::RmsDb(x), inputDb - 90);
 }
@@ -82,9 +83,9 @@ TEST(AcmSignal, LosslessBitAndChannelChangesAreExact) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.bits << "/" << c.channels << " <-> " << c.wideBits << "/"
                                         << c.wideChannels);
-        const WAVEFORMATEX narrow = Pcm(44100, c.bits, c.channels);
-        const WAVEFORMATEX wide = Pcm(44100, c.wideBits, c.wideChannels);
-        const std::vector<uint8_t> input = acmtest::Noise(narrow.nBlockAlign * 5000, c.bits + c.channels);
+        const WAVEFORMATEX narrow = PcmFormat(44100, c.bits, c.channels);
+        const WAVEFORMATEX wide = PcmFormat(44100, c.wideBits, c.wideChannels);
+        const std::vector<uint8_t> input = testsupport::Noise(narrow.nBlockAlign * 5000, c.bits + c.channels);
         for (uint32_t quality : {kHigh, kLow}) {
             const std::vector<uint8_t> widened = Convert(narrow, wide, input, quality);
             ASSERT_EQ(widened.size(), input.size() / narrow.nBlockAlign * wide.nBlockAlign);
@@ -117,8 +118,8 @@ TEST(AcmSignal, DitherOnlyInHighQualityAndOnlyWhenBitsShrink) {
         values[i] = static_cast<int32_t>(std::lround(0.3 * 8388607.0 * std::sin(i * 0.001)));
         std::memcpy(&input[3 * i], &values[i], 3);
     }
-    const WAVEFORMATEX src = Pcm(48000, 24, 1);
-    const WAVEFORMATEX dst = Pcm(48000, 16, 1);
+    const WAVEFORMATEX src = PcmFormat(48000, 24, 1);
+    const WAVEFORMATEX dst = PcmFormat(48000, 16, 1);
 
     const auto low = Values<int16_t>(Convert(src, dst, input, kLow));
     ASSERT_EQ(low.size(), samples);
@@ -137,16 +138,16 @@ TEST(AcmSignal, DitherOnlyInHighQualityAndOnlyWhenBitsShrink) {
     EXPECT_GT(differing, samples / 10) << "no dither noise";
     EXPECT_LT(std::fabs(errorSum / samples), 0.02) << "dither is biased";
 
-    const std::vector<uint8_t> input16 = acmtest::Noise(20000, 9);
-    const std::vector<uint8_t> wide = Convert(Pcm(48000, 16, 1), Pcm(48000, 24, 1), input16, kHigh);
+    const std::vector<uint8_t> input16 = testsupport::Noise(20000, 9);
+    const std::vector<uint8_t> wide = Convert(PcmFormat(48000, 16, 1), PcmFormat(48000, 24, 1), input16, kHigh);
     for (size_t i = 0; i < 10000; ++i) ASSERT_EQ(wide[3 * i], 0) << "widening added noise";
 }
 
 // The resampling path too: 16-bit 44.1 kHz to 8-bit 22.05 kHz.
 TEST(AcmSignal, ResampledOutputIsDitheredOnlyInHighQuality) {
-    const std::vector<uint8_t> input = acmtest::Tone16(100, 0.0, 44100, 1, 44100);  // digital silence
-    const auto low = Convert(Pcm(44100, 16, 1), Pcm(22050, 8, 1), input, kLow);
-    const auto high = Convert(Pcm(44100, 16, 1), Pcm(22050, 8, 1), input, kHigh);
+    const std::vector<uint8_t> input = testsupport::ToneBytes(100, 0.0, 44100, 1, 44100);  // digital silence
+    const auto low = Convert(PcmFormat(44100, 16, 1), PcmFormat(22050, 8, 1), input, kLow);
+    const auto high = Convert(PcmFormat(44100, 16, 1), PcmFormat(22050, 8, 1), input, kHigh);
     ASSERT_NEAR(low.size(), 22050.0, 4.0);
     ASSERT_NEAR(high.size(), 22050.0, 4.0);
     size_t lowNonSilent = 0;
@@ -163,8 +164,8 @@ TEST(AcmSignal, FloatClampsAndKeepsWhatFits) {
     const std::vector<float> in = {0.0f, 0.5f, -0.5f, -1.0f, 1.0f, 2.0f, -3.0f, inf, -inf, nan, 0.25f + 0.125f};
     const std::vector<int32_t> expected = {0,          1073741824, -1073741824, INT32_MIN, INT32_MAX, INT32_MAX,
                                            INT32_MIN,  INT32_MAX,  INT32_MIN,   0,         805306368};
-    const WAVEFORMATEX floatFormat = Pcm(44100, 32, 1, WAVE_FORMAT_IEEE_FLOAT);
-    const WAVEFORMATEX pcm32 = Pcm(44100, 32, 1);
+    const WAVEFORMATEX floatFormat = FloatFormat(44100, 1);
+    const WAVEFORMATEX pcm32 = PcmFormat(44100, 32, 1);
     EXPECT_EQ(Values<int32_t>(Convert(floatFormat, pcm32, Bytes(in), kLow)), expected);
 
     // Floats that 32 bits hold come back unchanged.
@@ -178,8 +179,8 @@ TEST(AcmSignal, FloatClampsAndKeepsWhatFits) {
     EXPECT_EQ(Values<float>(roundTrip), fits);
 
     const std::vector<double> doubles = {0.5, -2.0, std::numeric_limits<double>::quiet_NaN()};
-    const auto fromDouble = Values<int32_t>(Convert(Pcm(8000, 64, 1, WAVE_FORMAT_IEEE_FLOAT), Pcm(8000, 32, 1),
-                                                    Bytes(doubles), kLow));
+    const auto fromDouble = Values<int32_t>(
+        Convert(PcmFormat(8000, 64, 1, WAVE_FORMAT_IEEE_FLOAT), PcmFormat(8000, 32, 1), Bytes(doubles), kLow));
     EXPECT_EQ(fromDouble, (std::vector<int32_t>{1073741824, INT32_MIN, 0}));
 }
 
@@ -197,15 +198,16 @@ TEST(AcmSignal, G711Tables) {
         {WAVE_FORMAT_MULAW, 1000, 0xCE},
     };
     for (const Case& c : cases) {
-        const auto code = Convert(Pcm(8000, 16, 1), Pcm(8000, 8, 1, c.tag), Bytes(std::vector<int16_t>{c.linear}), kLow);
+        const auto code =
+            Convert(PcmFormat(8000, 16, 1), PcmFormat(8000, 8, 1, c.tag), Bytes(std::vector<int16_t>{c.linear}), kLow);
         ASSERT_EQ(code.size(), 1u);
         EXPECT_EQ(code[0], c.code) << "tag " << c.tag << " linear " << c.linear;
     }
     for (uint16_t tag : {uint16_t{WAVE_FORMAT_ALAW}, uint16_t{WAVE_FORMAT_MULAW}}) {
         std::vector<uint8_t> codes(256);
         for (int i = 0; i < 256; ++i) codes[i] = static_cast<uint8_t>(i);
-        const auto linear = Convert(Pcm(8000, 8, 1, tag), Pcm(8000, 16, 1), codes, kLow);
-        auto again = Convert(Pcm(8000, 16, 1), Pcm(8000, 8, 1, tag), linear, kLow);
+        const auto linear = Convert(PcmFormat(8000, 8, 1, tag), PcmFormat(8000, 16, 1), codes, kLow);
+        auto again = Convert(PcmFormat(8000, 16, 1), PcmFormat(8000, 8, 1, tag), linear, kLow);
         if (tag == WAVE_FORMAT_MULAW) again[0x7F] = 0x7F;  // u-law has two zeros: 0x7F and 0xFF both decode to 0
         EXPECT_EQ(again, codes) << "tag " << tag;
         // Decoding is monotonic in magnitude within each sign.
@@ -224,7 +226,8 @@ TEST(AcmSignal, DownmixAveragesWithoutClipping) {
             std::vector<int16_t> full(channels * 100, 32767);
             for (int i = 0; i < 100; i += 2)
                 for (int c = 0; c < channels; ++c) full[i * channels + c] = -32768;
-            const auto out = Values<int16_t>(Convert(Pcm(48000, 16, channels), Pcm(48000, 16, to), Bytes(full), kLow));
+            const auto out =
+                Values<int16_t>(Convert(PcmFormat(48000, 16, channels), PcmFormat(48000, 16, to), Bytes(full), kLow));
             ASSERT_EQ(out.size(), 100u * to);
             for (size_t i = 0; i < out.size(); ++i) {
                 const int expected = (i / to) % 2 == 0 ? -32768 : 32767;
@@ -234,14 +237,15 @@ TEST(AcmSignal, DownmixAveragesWithoutClipping) {
     }
     // Stereo to mono is the plain average.
     const std::vector<int16_t> stereo = {1000, 3000, -200, 100, 32767, 32767};
-    EXPECT_EQ(Values<int16_t>(Convert(Pcm(8000, 16, 2), Pcm(8000, 16, 1), Bytes(stereo), kLow)),
+    EXPECT_EQ(Values<int16_t>(Convert(PcmFormat(8000, 16, 2), PcmFormat(8000, 16, 1), Bytes(stereo), kLow)),
               (std::vector<int16_t>{2000, -50, 32767}));
     // 5.1 to stereo: the LFE is left out, the centre feeds both sides.
     const std::vector<int16_t> lfeOnly = {0, 0, 0, 20000, 0, 0};
-    EXPECT_EQ(Values<int16_t>(Convert(Pcm(8000, 16, 6), Pcm(8000, 16, 2), Bytes(lfeOnly), kLow)),
+    EXPECT_EQ(Values<int16_t>(Convert(PcmFormat(8000, 16, 6), PcmFormat(8000, 16, 2), Bytes(lfeOnly), kLow)),
               (std::vector<int16_t>{0, 0}));
     const std::vector<int16_t> centreOnly = {0, 0, 20000, 0, 0, 0};
-    const auto centre = Values<int16_t>(Convert(Pcm(8000, 16, 6), Pcm(8000, 16, 2), Bytes(centreOnly), kLow));
+    const auto centre =
+        Values<int16_t>(Convert(PcmFormat(8000, 16, 6), PcmFormat(8000, 16, 2), Bytes(centreOnly), kLow));
     ASSERT_EQ(centre.size(), 2u);
     EXPECT_EQ(centre[0], centre[1]);
     EXPECT_GT(centre[0], 0);
@@ -250,7 +254,7 @@ TEST(AcmSignal, DownmixAveragesWithoutClipping) {
 // Extensible 24-bit 6-channel and float data pass as their sub-format.
 TEST(AcmSignal, ExtensibleStreamsAsItsSubFormat) {
     uint8_t block[40] = {};
-    WAVEFORMATEX pcm24 = Pcm(48000, 24, 6);
+    WAVEFORMATEX pcm24 = PcmFormat(48000, 24, 6);
     std::memcpy(block, &pcm24, 16);
     block[0] = 0xFE;
     block[1] = 0xFF;
@@ -260,7 +264,7 @@ TEST(AcmSignal, ExtensibleStreamsAsItsSubFormat) {
     const uint8_t guid[16] = {1, 0, 0, 0, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
     std::memcpy(block + 24, guid, 16);
     const auto* extensible = reinterpret_cast<const WAVEFORMATEX*>(block);
-    const std::vector<uint8_t> input = acmtest::Noise(18 * 1000, 4);
+    const std::vector<uint8_t> input = testsupport::Noise(18 * 1000, 4);
     const acmtest::StreamResult decoded = acmtest::RunStream(*extensible, pcm24, input);
     ASSERT_EQ(decoded.result, MMSYSERR_NOERROR);
     EXPECT_TRUE(acmtest::SameBytes(decoded.output, input));

@@ -7,7 +7,9 @@
 #include "acm/acm_support.h"
 #include "acm_test_support.h"
 
-using acmtest::Pcm;
+using testsupport::PcmFormat;
+using testsupport::G711Format;
+using testsupport::FloatFormat;
 
 namespace {
 
@@ -60,21 +62,22 @@ TEST(AcmStreams, WhichStreamsOpen) {
         MMRESULT result;
     };
     const Case cases[] = {
-        {"PCM rate, bits and channels at once", Pcm(44100, 16, 2), Pcm(22050, 8, 1), MMSYSERR_NOERROR},
-        {"PCM mono to stereo", Pcm(8000, 8, 1), Pcm(48000, 24, 2), MMSYSERR_NOERROR},
-        {"PCM 6 channels to stereo", Pcm(48000, 24, 6), Pcm(48000, 16, 2), MMSYSERR_NOERROR},
-        {"PCM 8 channels kept", Pcm(96000, 32, 8), Pcm(44100, 16, 8), MMSYSERR_NOERROR},
-        {"PCM stereo to 6 channels", Pcm(48000, 16, 2), Pcm(48000, 16, 6), ACMERR_NOTPOSSIBLE},
-        {"PCM 6 to 4 channels", Pcm(48000, 16, 6), Pcm(48000, 16, 4), ACMERR_NOTPOSSIBLE},
-        {"PCM at odd rates", Pcm(37800, 16, 2), Pcm(7, 16, 2), MMSYSERR_NOERROR},
-        {"A-law to its PCM", Pcm(8000, 8, 1, WAVE_FORMAT_ALAW), Pcm(8000, 16, 1), MMSYSERR_NOERROR},
-        {"A-law to other PCM", Pcm(8000, 8, 1, WAVE_FORMAT_ALAW), Pcm(44100, 16, 1), ACMERR_NOTPOSSIBLE},
-        {"PCM to u-law", Pcm(22050, 16, 2), Pcm(22050, 8, 2, WAVE_FORMAT_MULAW), MMSYSERR_NOERROR},
-        {"8-bit PCM to u-law", Pcm(22050, 8, 2), Pcm(22050, 8, 2, WAVE_FORMAT_MULAW), ACMERR_NOTPOSSIBLE},
-        {"A-law to u-law", Pcm(8000, 8, 1, WAVE_FORMAT_ALAW), Pcm(8000, 8, 1, WAVE_FORMAT_MULAW), ACMERR_NOTPOSSIBLE},
-        {"float to 16-bit PCM", Pcm(44100, 32, 2, WAVE_FORMAT_IEEE_FLOAT), Pcm(44100, 16, 2), ACMERR_NOTPOSSIBLE},
-        {"float to 32-bit PCM", Pcm(44100, 32, 2, WAVE_FORMAT_IEEE_FLOAT), Pcm(44100, 32, 2), MMSYSERR_NOERROR},
-        {"inconsistent source", Pcm(44100, 16, 0), Pcm(44100, 16, 2), ACMERR_NOTPOSSIBLE},
+        {"PCM rate, bits and channels at once", PcmFormat(44100, 16, 2), PcmFormat(22050, 8, 1), MMSYSERR_NOERROR},
+        {"PCM mono to stereo", PcmFormat(8000, 8, 1), PcmFormat(48000, 24, 2), MMSYSERR_NOERROR},
+        {"PCM 6 channels to stereo", PcmFormat(48000, 24, 6), PcmFormat(48000, 16, 2), MMSYSERR_NOERROR},
+        {"PCM 8 channels kept", PcmFormat(96000, 32, 8), PcmFormat(44100, 16, 8), MMSYSERR_NOERROR},
+        {"PCM stereo to 6 channels", PcmFormat(48000, 16, 2), PcmFormat(48000, 16, 6), ACMERR_NOTPOSSIBLE},
+        {"PCM 6 to 4 channels", PcmFormat(48000, 16, 6), PcmFormat(48000, 16, 4), ACMERR_NOTPOSSIBLE},
+        {"PCM at odd rates", PcmFormat(37800, 16, 2), PcmFormat(7, 16, 2), MMSYSERR_NOERROR},
+        {"A-law to its PCM", G711Format(WAVE_FORMAT_ALAW, 8000, 1), PcmFormat(8000, 16, 1), MMSYSERR_NOERROR},
+        {"A-law to other PCM", G711Format(WAVE_FORMAT_ALAW, 8000, 1), PcmFormat(44100, 16, 1), ACMERR_NOTPOSSIBLE},
+        {"PCM to u-law", PcmFormat(22050, 16, 2), G711Format(WAVE_FORMAT_MULAW, 22050, 2), MMSYSERR_NOERROR},
+        {"8-bit PCM to u-law", PcmFormat(22050, 8, 2), G711Format(WAVE_FORMAT_MULAW, 22050, 2), ACMERR_NOTPOSSIBLE},
+        {"A-law to u-law", G711Format(WAVE_FORMAT_ALAW, 8000, 1), G711Format(WAVE_FORMAT_MULAW, 8000, 1),
+         ACMERR_NOTPOSSIBLE},
+        {"float to 16-bit PCM", FloatFormat(44100, 2), PcmFormat(44100, 16, 2), ACMERR_NOTPOSSIBLE},
+        {"float to 32-bit PCM", FloatFormat(44100, 2), PcmFormat(44100, 32, 2), MMSYSERR_NOERROR},
+        {"inconsistent source", PcmFormat(44100, 16, 0), PcmFormat(44100, 16, 2), ACMERR_NOTPOSSIBLE},
     };
     for (const Case& c : cases) {
         Stream stream(c.src, c.dst, ACM_STREAMOPENF_NONREALTIME);
@@ -83,7 +86,7 @@ TEST(AcmStreams, WhichStreamsOpen) {
         EXPECT_EQ(acmStreamOpen(nullptr, nullptr, &c.src, &c.dst, nullptr, 0, 0, ACM_STREAMOPENF_QUERY), c.result)
             << c.what;
     }
-    const WAVEFORMATEX pcm = Pcm(44100, 16, 2);
+    const WAVEFORMATEX pcm = PcmFormat(44100, 16, 2);
     HACMSTREAM handle = nullptr;
     EXPECT_EQ(acmStreamOpen(&handle, nullptr, &pcm, &pcm, nullptr, 0, 0, 0x100), MMSYSERR_INVALFLAG);
     EXPECT_EQ(acmStreamOpen(&handle, nullptr, &pcm, &pcm, &pcm, 0, 0, 0), MMSYSERR_NOTSUPPORTED);
@@ -93,9 +96,9 @@ TEST(AcmStreams, WhichStreamsOpen) {
 
 // PCM 16-bit stereo to A-law stereo: 4 source bytes make one 2-byte block.
 TEST(AcmStreams, BlockAlignmentPartialPiecesAndRoom) {
-    Stream stream(Pcm(8000, 16, 2), Pcm(8000, 8, 2, WAVE_FORMAT_ALAW));
+    Stream stream(PcmFormat(8000, 16, 2), G711Format(WAVE_FORMAT_ALAW, 8000, 2));
     ASSERT_EQ(stream.result, MMSYSERR_NOERROR);
-    std::vector<uint8_t> src = acmtest::Noise(4096, 1);
+    std::vector<uint8_t> src = testsupport::Noise(4096, 1);
     std::vector<uint8_t> dst(4096);
     struct Case {
         const char* what;
@@ -125,9 +128,9 @@ TEST(AcmStreams, BlockAlignmentPartialPiecesAndRoom) {
 // Each convert starts at pbSrc again: the caller advances, nothing is
 // remembered of the last call's position.
 TEST(AcmStreams, ASecondConvertOfOneHeaderConvertsItsSourceAgain) {
-    Stream stream(Pcm(8000, 16, 1), Pcm(8000, 8, 1, WAVE_FORMAT_MULAW));
+    Stream stream(PcmFormat(8000, 16, 1), G711Format(WAVE_FORMAT_MULAW, 8000, 1));
     ASSERT_EQ(stream.result, MMSYSERR_NOERROR);
-    std::vector<uint8_t> src = acmtest::Noise(200, 2);
+    std::vector<uint8_t> src = testsupport::Noise(200, 2);
     std::vector<uint8_t> dst(100);
     ACMSTREAMHEADER header = Header(src, 200, dst, 100);
     ASSERT_EQ(acmStreamPrepareHeader(stream.handle, &header, 0), MMSYSERR_NOERROR);
@@ -141,8 +144,8 @@ TEST(AcmStreams, ASecondConvertOfOneHeaderConvertsItsSourceAgain) {
 }
 
 TEST(AcmStreams, HeaderBookkeeping) {
-    Stream a(Pcm(8000, 16, 1), Pcm(8000, 8, 1, WAVE_FORMAT_ALAW));
-    Stream b(Pcm(8000, 16, 1), Pcm(8000, 8, 1, WAVE_FORMAT_ALAW));
+    Stream a(PcmFormat(8000, 16, 1), G711Format(WAVE_FORMAT_ALAW, 8000, 1));
+    Stream b(PcmFormat(8000, 16, 1), G711Format(WAVE_FORMAT_ALAW, 8000, 1));
     ASSERT_EQ(a.result, MMSYSERR_NOERROR);
     ASSERT_EQ(b.result, MMSYSERR_NOERROR);
     std::vector<uint8_t> src(100);
@@ -178,7 +181,7 @@ TEST(AcmStreams, HeaderBookkeeping) {
     b.handle = nullptr;
     EXPECT_EQ(acmStreamConvert(closed, &stale, 0), MMSYSERR_INVALHANDLE);
     EXPECT_EQ(acmStreamClose(closed, 0), MMSYSERR_INVALHANDLE);
-    Stream reopened(Pcm(8000, 16, 1), Pcm(8000, 8, 1, WAVE_FORMAT_ALAW));
+    Stream reopened(PcmFormat(8000, 16, 1), G711Format(WAVE_FORMAT_ALAW, 8000, 1));
     EXPECT_EQ(acmStreamConvert(reopened.handle, &stale, 0), ACMERR_UNPREPARED)
         << "a new stream at the old address does not inherit the header";
 }
@@ -186,10 +189,10 @@ TEST(AcmStreams, HeaderBookkeeping) {
 // 44.1 kHz -> 22.05 kHz in small pieces and a small room: every output
 // comes out once, whatever the pieces, and the END flush delivers the tail.
 TEST(AcmStreams, ResamplerTailAndPiecesLoseNothing) {
-    const WAVEFORMATEX src = Pcm(44100, 16, 2);
-    const WAVEFORMATEX dst = Pcm(22050, 16, 2);
+    const WAVEFORMATEX src = PcmFormat(44100, 16, 2);
+    const WAVEFORMATEX dst = PcmFormat(22050, 16, 2);
     const size_t frames = 44100;
-    const std::vector<uint8_t> input = acmtest::Tone16(440, 0.5, 44100, 2, frames);
+    const std::vector<uint8_t> input = testsupport::ToneBytes(440, 0.5, 44100, 2, frames);
     for (uint32_t quality : {0u, unsigned{ACM_STREAMOPENF_NONREALTIME}}) {
         const acmtest::StreamResult whole = acmtest::RunStream(src, dst, input, quality, 1 << 20, 1 << 20);
         ASSERT_EQ(whole.result, MMSYSERR_NOERROR);
@@ -205,9 +208,9 @@ TEST(AcmStreams, ResamplerTailAndPiecesLoseNothing) {
 // The run's way: prepare, convert with block alignment, and when that
 // produced nothing, the same header again without flags.
 TEST(AcmStreams, TheRunsRetryWithoutFlagsTakesThePartialPiece) {
-    Stream stream(Pcm(8000, 16, 2), Pcm(8000, 24, 2));
+    Stream stream(PcmFormat(8000, 16, 2), PcmFormat(8000, 24, 2));
     ASSERT_EQ(stream.result, MMSYSERR_NOERROR);
-    std::vector<uint8_t> src = acmtest::Noise(7, 3);  // one frame and 3 bytes
+    std::vector<uint8_t> src = testsupport::Noise(7, 3);  // one frame and 3 bytes
     std::vector<uint8_t> dst(64);
     ACMSTREAMHEADER header = Header(src, 7, dst, 64);
     ASSERT_EQ(acmStreamPrepareHeader(stream.handle, &header, 0), MMSYSERR_NOERROR);
@@ -221,7 +224,7 @@ TEST(AcmStreams, TheRunsRetryWithoutFlagsTakesThePartialPiece) {
 }
 
 TEST(AcmStreams, ResamplerRefusesLengthsBelowOneFrameAndRoomBelowOneBlock) {
-    Stream up(Pcm(8000, 16, 2), Pcm(48000, 16, 2));
+    Stream up(PcmFormat(8000, 16, 2), PcmFormat(48000, 16, 2));
     ASSERT_EQ(up.result, MMSYSERR_NOERROR);
     std::vector<uint8_t> src(64);
     std::vector<uint8_t> dst(64);
@@ -232,9 +235,9 @@ TEST(AcmStreams, ResamplerRefusesLengthsBelowOneFrameAndRoomBelowOneBlock) {
 
 // A new signal after a drained tail starts from a clean resampler.
 TEST(AcmStreams, ResamplerStartsAfreshAfterItsTail) {
-    const WAVEFORMATEX src = Pcm(48000, 16, 1);
-    const WAVEFORMATEX dst = Pcm(44100, 16, 1);
-    const std::vector<uint8_t> input = acmtest::Tone16(1000, 0.5, 48000, 1, 4800);
+    const WAVEFORMATEX src = PcmFormat(48000, 16, 1);
+    const WAVEFORMATEX dst = PcmFormat(44100, 16, 1);
+    const std::vector<uint8_t> input = testsupport::ToneBytes(1000, 0.5, 48000, 1, 4800);
     Stream stream(src, dst);
     ASSERT_EQ(stream.result, MMSYSERR_NOERROR);
     std::vector<std::vector<uint8_t>> runs;

@@ -22,9 +22,9 @@ class Discovery : public ::testing::Test {
 protected:
     void Install(const char* target, const std::string& name)
     {
-        std::filesystem::copy_file(Plugin(target), m_folder / name);
+        std::filesystem::copy_file(Plugin(target), m_folder.File(name));
     }
-    void InstallText(const std::string& name) { WriteWholeFile(m_folder / name, "not a shared library\n"); }
+    void InstallText(const std::string& name) { testsupport::WriteText(m_folder.File(name), "not a shared library\n"); }
 
     // The matching names in the order the directory yields them.
     std::vector<std::string> DirectoryOrder() const
@@ -49,7 +49,7 @@ protected:
         return reasons;
     }
 
-    CTestFolder m_folder{"orvano-discovery"};
+    testsupport::ScratchFolder m_folder;
     CRecordingPresenter m_presenter;
 };
 
@@ -115,7 +115,7 @@ TEST_F(Discovery, TwoFailuresAreReportedInSearchOrder)
 
 TEST_F(Discovery, MixedFolderLoadsTheGoodOnesInDirectoryOrderAndReleasesTheRest)
 {
-    const std::string unloadLog = m_folder / "unloaded.log";
+    const std::string unloadLog = m_folder.File("unloaded.log");
     setenv("ORVANO_TEST_UNLOAD_LOG", unloadLog.c_str(), 1);
 
     Install("testplugin_full", "AUDFFTST.so");
@@ -127,7 +127,7 @@ TEST_F(Discovery, MixedFolderLoadsTheGoodOnesInDirectoryOrderAndReleasesTheRest)
     InstallText("AUDFFBAD.so");
     Install("testplugin_full", "XAUDFFTST.so");
     Install("testplugin_full", "AUDFFTST.so.1");
-    std::filesystem::create_directory(m_folder / "AUDFFDIR.so");
+    std::filesystem::create_directory(m_folder.File("AUDFFDIR.so"));
 
     std::vector<std::string> loadedOrder;
     std::vector<std::string> failedOrder;
@@ -161,19 +161,19 @@ TEST_F(Discovery, MixedFolderLoadsTheGoodOnesInDirectoryOrderAndReleasesTheRest)
             EXPECT_NE(m_presenter.errors[i].reason.find(" " + failedOrder[i] + " "), std::string::npos);
         }
         for (const std::string& name : failedOrder) {
-            EXPECT_FALSE(IsMapped(m_folder / name)) << name << " stays mapped after its failure";
+            EXPECT_FALSE(IsMapped(m_folder.File(name))) << name << " stays mapped after its failure";
         }
         for (const std::string& name : loadedOrder) {
-            EXPECT_TRUE(IsMapped(m_folder / name)) << name;
+            EXPECT_TRUE(IsMapped(m_folder.File(name))) << name;
         }
         EXPECT_EQ(app.ExitInstance(), 0);
-        EXPECT_TRUE(IsMapped(m_folder / loadedOrder[0])) << "libraries live as long as the application object";
+        EXPECT_TRUE(IsMapped(m_folder.File(loadedOrder[0]))) << "libraries live as long as the application object";
     }
     unsetenv("ORVANO_TEST_UNLOAD_LOG");
     EXPECT_EQ(COrvanoApp::Current(), nullptr);
 
     for (const std::string& name : loadedOrder) {
-        EXPECT_FALSE(IsMapped(m_folder / name)) << name;
+        EXPECT_FALSE(IsMapped(m_folder.File(name))) << name;
     }
     // The failed ones were unloaded at once, the loaded ones last-found first.
     std::string expectedLog;
@@ -185,7 +185,7 @@ TEST_F(Discovery, MixedFolderLoadsTheGoodOnesInDirectoryOrderAndReleasesTheRest)
     for (auto it = loadedOrder.rbegin(); it != loadedOrder.rend(); ++it) {
         expectedLog += *it + "\n";
     }
-    EXPECT_EQ(ReadWholeFile(unloadLog), expectedLog);
+    EXPECT_EQ(testsupport::ReadText(unloadLog), expectedLog);
 }
 
 TEST_F(Discovery, DeliveredLibrariesLoad)
@@ -195,8 +195,8 @@ TEST_F(Discovery, DeliveredLibrariesLoad)
     if (!std::filesystem::exists(wave) || !std::filesystem::exists(mp3)) {
         GTEST_SKIP() << "AUDFFWAV.so and AUDFFMP3.so are not built in " << ORVANO_BIN_DIR;
     }
-    std::filesystem::copy_file(wave, m_folder / "AUDFFWAV.so");
-    std::filesystem::copy_file(mp3, m_folder / "AUDFFMP3.so");
+    std::filesystem::copy_file(wave, m_folder.File("AUDFFWAV.so"));
+    std::filesystem::copy_file(mp3, m_folder.File("AUDFFMP3.so"));
 
     COrvanoApp app;
     app.SetLibraryFolder(m_folder.Path());
@@ -218,10 +218,10 @@ TEST_F(Discovery, LibraryListingReportsAndLists)
     Install("testplugin_full", "AUDFFTST.so");
     std::ostringstream out;
     EXPECT_EQ(RunLibraryListing(out, m_folder.Path()), 0);
-    EXPECT_EQ(out.str(), "TST\tread\twrite\tTest TST File\t" + (m_folder / "AUDFFTST.so") + "\n");
+    EXPECT_EQ(out.str(), "TST\tread\twrite\tTest TST File\t" + m_folder.File("AUDFFTST.so") + "\n");
     EXPECT_TRUE(m_presenter.errors.empty());
 
-    CTestFolder empty("orvano-empty");
+    testsupport::ScratchFolder empty;
     std::ostringstream nothing;
     EXPECT_EQ(RunLibraryListing(nothing, empty.Path()), 1);
     EXPECT_EQ(nothing.str(), "");
@@ -244,7 +244,7 @@ TEST(Startup, ExecutablePathAndLibraryNamePattern)
 
 TEST(Startup, RunsOnce)
 {
-    CTestFolder folder("orvano-once");
+    testsupport::ScratchFolder folder;
     CRecordingPresenter presenter;
     COrvanoApp app;
     app.SetLibraryFolder(folder.Path());

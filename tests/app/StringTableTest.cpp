@@ -214,7 +214,7 @@ TEST(StringTable, SourcesUseOnlyIdsThatHaveTexts)
             continue;
         }
         ++filesScanned;
-        const std::string source = ReadWholeFile(entry.path().string());
+        const std::string source = testsupport::ReadText(entry.path().string());
         for (std::sregex_iterator it(source.begin(), source.end(), constantUse), end; it != end; ++it) {
             EXPECT_TRUE(declaredNames.count((*it)[1].str()))
                 << entry.path() << " names " << (*it)[1].str() << ", which has no text";

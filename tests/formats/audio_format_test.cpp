@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "formats/AudioFormat.h"
+#include "support/AudioFormats.h"
 
 namespace {
 
@@ -17,13 +18,7 @@ struct Block {
 
 Block Make(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, size_t length, uint16_t cbSize = 0,
            uint8_t extraFill = 0) {
-    WAVEFORMATEX f{};
-    f.wFormatTag = tag;
-    f.nChannels = channels;
-    f.nSamplesPerSec = rate;
-    f.nBlockAlign = static_cast<uint16_t>(channels * ((bits + 7) / 8));
-    f.nAvgBytesPerSec = rate * f.nBlockAlign;
-    f.wBitsPerSample = bits;
+    WAVEFORMATEX f = testsupport::PcmFormat(rate, bits, channels, tag);
     f.cbSize = cbSize;
     Block b;
     b.bytes.assign(length, extraFill);

@@ -7,6 +7,7 @@
 #include "../app/AppTestSupport.h"
 #include "formats/AudioFormat.h"
 #include "libhost/FileFormatLibrary.h"
+#include "support/AudioFormats.h"
 
 namespace {
 
@@ -19,18 +20,6 @@ int CallCount(const CFileFormatLibrary& library)
 {
     auto* count = reinterpret_cast<int (*)()>(dlsym(library.GetModule(), "TestPlugin_CallCount"));
     return count != nullptr ? count() : -1;
-}
-
-WAVEFORMATEX Pcm(uint16_t channels)
-{
-    WAVEFORMATEX format{};
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = channels;
-    format.nSamplesPerSec = 22050;
-    format.wBitsPerSample = 16;
-    format.nBlockAlign = static_cast<uint16_t>(channels * 2);
-    format.nAvgBytesPerSec = 22050u * format.nBlockAlign;
-    return format;
 }
 
 TEST(FileFormatLibrary, UnloadedObjectRefusesEverything)
@@ -124,7 +113,7 @@ TEST(FileFormatLibrary, FormatWithoutBlockIsAnUnknownError)
 {
     CFileFormatLibrary library;
     ASSERT_TRUE(library.Load(Plugin("testplugin_full"), "English"));
-    const WAVEFORMATEX previous = Pcm(1);
+    const WAVEFORMATEX previous = testsupport::PcmFormat(22050, 16, 1);
     CAudioFormat format(&previous);
     uint32_t dataSize = 7;
 
@@ -145,8 +134,8 @@ TEST(FileFormatLibrary, WriteSidePassesTheHeldFormat)
 {
     CFileFormatLibrary library;
     ASSERT_TRUE(library.Load(Plugin("testplugin_full"), "English"));
-    const WAVEFORMATEX pcm = Pcm(2);
-    WAVEFORMATEX alaw = Pcm(2);
+    const WAVEFORMATEX pcm = testsupport::PcmFormat(22050, 16, 2);
+    WAVEFORMATEX alaw = testsupport::PcmFormat(22050, 16, 2);
     alaw.wFormatTag = WAVE_FORMAT_ALAW;
     alaw.wBitsPerSample = 8;
     alaw.nBlockAlign = 2;
@@ -173,7 +162,7 @@ TEST(FileFormatLibrary, WriteSidePassesTheHeldFormat)
     EXPECT_TRUE(library.CheckFormatTag(WAVE_FORMAT_PCM));
     EXPECT_FALSE(library.CheckFormatTag(WAVE_FORMAT_MPEGLAYER3));
     EXPECT_TRUE(library.CheckFormat(pcmFormat));
-    const WAVEFORMATEX surround = Pcm(6);
+    const WAVEFORMATEX surround = testsupport::PcmFormat(22050, 16, 6);
     EXPECT_FALSE(library.CheckFormat(CAudioFormat(&surround)));
 }
 
@@ -185,7 +174,7 @@ TEST(FileFormatLibrary, ReadOnlyLibraryRefusesWritingWithoutAskingIt)
     EXPECT_FALSE(library.HasOutput());
     EXPECT_FALSE(library.HasAbout());
 
-    const WAVEFORMATEX pcm = Pcm(2);
+    const WAVEFORMATEX pcm = testsupport::PcmFormat(22050, 16, 2);
     const CAudioFormat format(&pcm);
     const int callsBefore = CallCount(library);
     AUDFF_HANDLE handle = 42;
@@ -256,10 +245,10 @@ class LoadFailure : public ::testing::TestWithParam<SLoadFailure> {};
 
 TEST_P(LoadFailure, ReleasesTheModule)
 {
-    CTestFolder folder("orvano-loadfail");
-    const std::string path = folder / "AUDFFX.so";
+    testsupport::ScratchFolder folder;
+    const std::string path = folder.File("AUDFFX.so");
     if (GetParam().target == nullptr) {
-        WriteWholeFile(path, "not a shared library");
+        testsupport::WriteText(path, "not a shared library");
     } else if (*GetParam().target != '\0') {
         std::filesystem::copy_file(Plugin(GetParam().target), path);
     }
@@ -299,9 +288,9 @@ TEST(FileFormatLibrary, ExtensionOfAPath)
 
 TEST(FileFormatLibrary, FindsTheFirstLibraryWithTheFilesExtension)
 {
-    CTestFolder folder("orvano-find");
-    std::filesystem::copy_file(Plugin("testplugin_full"), folder / "AUDFFA.so");
-    std::filesystem::copy_file(Plugin("testplugin_full"), folder / "AUDFFB.so");
+    testsupport::ScratchFolder folder;
+    std::filesystem::copy_file(Plugin("testplugin_full"), folder.File("AUDFFA.so"));
+    std::filesystem::copy_file(Plugin("testplugin_full"), folder.File("AUDFFB.so"));
 
     COwningList<CFileFormatLibrary> libraries;
     for (const char* source : {"testplugin_output_only"}) {
@@ -312,7 +301,7 @@ TEST(FileFormatLibrary, FindsTheFirstLibraryWithTheFilesExtension)
     const CFileFormatLibrary* first = nullptr;
     for (const char* name : {"AUDFFA.so", "AUDFFB.so"}) {
         auto library = std::make_unique<CFileFormatLibrary>();
-        ASSERT_TRUE(library->Load(folder / name, "English"));
+        ASSERT_TRUE(library->Load(folder.File(name), "English"));
         const CFileFormatLibrary* added = libraries.Append(std::move(library));
         first = first != nullptr ? first : added;
     }

@@ -148,7 +148,7 @@ TEST(ProfileStore, UnwritableStoreReportsFailure)
     CIsolatedProfile profile;
     // A file where the store's folder belongs cannot be written through.
     std::filesystem::create_directories(std::filesystem::path(profile.StoreFile()).parent_path().parent_path());
-    WriteWholeFile(std::filesystem::path(profile.StoreFile()).parent_path().string(), "in the way");
+    testsupport::WriteText(std::filesystem::path(profile.StoreFile()).parent_path().string(), "in the way");
     EXPECT_FALSE(ProfileWriteInt("Settings", "Value", 1));
     EXPECT_EQ(ProfileGetInt("Settings", "Value", 4), 4);
 }

@@ -6,19 +6,21 @@
 
 #include <stdlib.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
-#include "../app/AppTestSupport.h"
+#include "support/FileBytes.h"
+#include "support/ScratchFolder.h"
 
 class CIsolatedProfile {
 public:
-    CIsolatedProfile() : m_folder("orvano-profile")
+    CIsolatedProfile()
     {
         Remember("XDG_CONFIG_HOME", m_savedConfigHome);
         Remember("HOME", m_savedHome);
-        setenv("XDG_CONFIG_HOME", (m_folder / "config").c_str(), 1);
-        setenv("HOME", (m_folder / "home").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", m_folder.File("config").c_str(), 1);
+        setenv("HOME", m_folder.File("home").c_str(), 1);
     }
     ~CIsolatedProfile()
     {
@@ -26,15 +28,15 @@ public:
         Restore("HOME", m_savedHome);
     }
 
-    std::string StoreFile() const { return m_folder / "config/Orvano/Release 2.1.conf"; }
-    std::string HomeFolder() const { return m_folder / "home"; }
-    std::string StoreText() const { return ReadWholeFile(StoreFile()); }
+    std::string StoreFile() const { return m_folder.File("config/Orvano/Release 2.1.conf"); }
+    std::string HomeFolder() const { return m_folder.File("home"); }
+    std::string StoreText() const { return testsupport::ReadText(StoreFile()); }
 
     // Replaces the store file with hand-written INI text.
     void WriteStoreText(const std::string& text) const
     {
-        std::filesystem::create_directories(m_folder / "config/Orvano");
-        WriteWholeFile(StoreFile(), text);
+        std::filesystem::create_directories(m_folder.File("config/Orvano"));
+        testsupport::WriteText(StoreFile(), text);
     }
 
 private:
@@ -53,7 +55,7 @@ private:
         }
     }
 
-    CTestFolder m_folder;
+    testsupport::ScratchFolder m_folder;
     std::optional<std::string> m_savedConfigHome;
     std::optional<std::string> m_savedHome;
 };

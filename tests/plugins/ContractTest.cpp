@@ -9,6 +9,7 @@
 #include "PluginTestSupport.h"
 
 using namespace plugintest;
+using namespace testsupport;
 
 namespace {
 
@@ -30,7 +31,7 @@ struct LibraryTraits {
 Bytes Mp3File()
 {
     Bytes bytes{0xFF, 0xFB, 0x90, 0xC4};
-    Bytes filler = Pattern(1000, 7);
+    Bytes filler = Noise(1000, 7);
     for (auto& byte : filler) {
         byte |= 0x01; // no "TAG" can appear: 'T' is even
     }
@@ -41,20 +42,20 @@ Bytes Mp3File()
 Bytes Mp3Format()
 {
     Bytes format = FormatHead(WAVE_FORMAT_MPEGLAYER3, 1, 44100, 16000, 1, 0);
-    AppendLittleEndian16(format, 12);
+    AppendLe16(format, 12);
     format.resize(30, 0);
     return format;
 }
 
 Bytes WaveSample()
 {
-    return WaveFile(PcmFormat(2, 44100, 16), Pattern(4000, 3));
+    return WaveFileBytes(FormatHead(PcmFormat(44100, 16, 2)), Noise(4000, 3));
 }
 
 Bytes WaveFormat()
 {
-    Bytes format = PcmFormat(2, 44100, 16);
-    AppendLittleEndian16(format, 0);
+    Bytes format = FormatHead(PcmFormat(44100, 16, 2));
+    AppendLe16(format, 0);
     return format;
 }
 
@@ -89,7 +90,7 @@ void PrintTo(const LibraryTraits& traits, std::ostream* out)
 class ContractTest : public testing::TestWithParam<LibraryTraits> {
 protected:
     const Plugin& Library() const { return GetParam().plugin(); }
-    TempFolder m_folder;
+    ScratchFolder m_folder;
 };
 
 TEST_P(ContractTest, InformationRecordWritesItsFieldsOnly)
@@ -188,15 +189,15 @@ TEST_P(ContractTest, EveryCodeHasBothTexts)
 
 TEST_P(ContractTest, OpenFailuresGiveTheirCodes)
 {
-    const std::string folder = m_folder.Path("sub");
+    const std::string folder = m_folder.File("sub");
     ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
-    const std::string fifo = m_folder.Path("pipe");
+    const std::string fifo = m_folder.File("pipe");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
-    const std::string locked = m_folder.Path("locked");
+    const std::string locked = m_folder.File("locked");
     WriteBytes(locked, GetParam().validFile());
     ASSERT_EQ(chmod(locked.c_str(), 0), 0);
     const bool permissionsApply = access(locked.c_str(), R_OK) != 0; // not so for root
-    const std::string readOnlyFolder = m_folder.Path("readonly");
+    const std::string readOnlyFolder = m_folder.File("readonly");
     ASSERT_EQ(mkdir(readOnlyFolder.c_str(), 0555), 0);
 
     struct OpenCase {
@@ -207,15 +208,15 @@ TEST_P(ContractTest, OpenFailuresGiveTheirCodes)
         bool needsPermissions;
     };
     const OpenCase cases[] = {
-        {"missing file", m_folder.Path("missing.x"), false, GetParam().pathNotFound, false},
-        {"missing folder", m_folder.Path("nowhere/file.x"), false, GetParam().pathNotFound, false},
+        {"missing file", m_folder.File("missing.x"), false, GetParam().pathNotFound, false},
+        {"missing folder", m_folder.File("nowhere/file.x"), false, GetParam().pathNotFound, false},
         {"file as folder", locked + "/file.x", false, GetParam().pathNotFound, false},
         {"empty name", "", false, GetParam().pathNotFound, false},
         {"folder", folder, false, 2, false},
         {"fifo", fifo, false, 2, false},
-        {"name too long", m_folder.Path(std::string(300, 'n')), false, 2, false},
+        {"name too long", m_folder.File(std::string(300, 'n')), false, 2, false},
         {"unreadable", locked, false, 1, true},
-        {"write into missing folder", m_folder.Path("nowhere/file.x"), true, GetParam().pathNotFound, false},
+        {"write into missing folder", m_folder.File("nowhere/file.x"), true, GetParam().pathNotFound, false},
         {"write onto folder", folder, true, 2, false},
         {"write onto fifo", fifo, true, 16, false}, // no reader: the open is refused, never waits
         {"write into read-only folder", readOnlyFolder + "/new.x", true, 1, true},
@@ -236,13 +237,13 @@ TEST_P(ContractTest, OpenFailuresGiveTheirCodes)
 TEST_P(ContractTest, NullArgumentsAreInvalidParameters)
 {
     const int32_t invalid = GetParam().invalidParameter;
-    const std::string path = m_folder.Path("valid");
+    const std::string path = m_folder.File("valid");
     WriteBytes(path, GetParam().validFile());
     AUDFF_HANDLE handle = 0;
     EXPECT_EQ(Library().OpenRead(nullptr, &handle), invalid);
     EXPECT_EQ(Library().OpenRead(path.c_str(), nullptr), invalid);
     EXPECT_EQ(Library().OpenWrite(nullptr, &handle), invalid);
-    EXPECT_EQ(Library().OpenWrite(m_folder.Path("out").c_str(), nullptr), invalid);
+    EXPECT_EQ(Library().OpenWrite(m_folder.File("out").c_str(), nullptr), invalid);
 
     ASSERT_EQ(Library().OpenRead(path.c_str(), &handle), 0);
     uint32_t size = 0;
@@ -258,14 +259,14 @@ TEST_P(ContractTest, NullArgumentsAreInvalidParameters)
     EXPECT_EQ(Library().CloseRead(handle), 0);
 
     AUDFF_HANDLE writer = 0;
-    ASSERT_EQ(Library().OpenWrite(m_folder.Path("out").c_str(), &writer), 0);
+    ASSERT_EQ(Library().OpenWrite(m_folder.File("out").c_str(), &writer), 0);
     EXPECT_EQ(Library().Write(writer, nullptr, 4), invalid);
     EXPECT_EQ(Library().CloseWrite(writer), 0);
 }
 
 TEST_P(ContractTest, SourceAsItsOwnDestinationIsRefusedAndKept)
 {
-    const std::string path = m_folder.Path("source");
+    const std::string path = m_folder.File("source");
     const Bytes original = GetParam().validFile();
     WriteBytes(path, original);
     AUDFF_HANDLE reader = 0;
@@ -286,7 +287,7 @@ TEST_P(ContractTest, SourceAsItsOwnDestinationIsRefusedAndKept)
 
 TEST_P(ContractTest, FileBeingWrittenIsRefusedToOthers)
 {
-    const std::string path = m_folder.Path("destination");
+    const std::string path = m_folder.File("destination");
     AUDFF_HANDLE writer = 0;
     ASSERT_EQ(Library().OpenWrite(path.c_str(), &writer), 0);
     for (const Plugin* other : {&WavePlugin(), &Mp3Plugin()}) {
@@ -305,9 +306,9 @@ TEST_P(ContractTest, FileBeingWrittenIsRefusedToOthers)
 
 TEST_P(ContractTest, ExistingDestinationIsReplaced)
 {
-    const std::string path = m_folder.Path("old");
-    WriteBytes(path, Pattern(100000, 5));
-    const Bytes audio = Pattern(333, 6);
+    const std::string path = m_folder.File("old");
+    WriteBytes(path, Noise(100000, 5));
+    const Bytes audio = Noise(333, 6);
     ASSERT_TRUE(WriteFileThrough(Library(), path, GetParam().formatForWriting(), audio, 100));
     if (GetParam().plugin == WavePlugin) {
         const Description description = Describe(Library(), path);
@@ -322,8 +323,8 @@ TEST_P(ContractTest, ExistingDestinationIsReplaced)
 // The conversion order, with the library as source and destination at once.
 TEST_P(ContractTest, ConversionOrderCopiesTheAudio)
 {
-    const std::string source = m_folder.Path("source");
-    const std::string destination = m_folder.Path("destination");
+    const std::string source = m_folder.File("source");
+    const std::string destination = m_folder.File("destination");
     WriteBytes(source, GetParam().validFile());
     const Description sourceDescription = Describe(Library(), source);
     ASSERT_EQ(sourceDescription.formatResult, 0);
@@ -363,8 +364,8 @@ TEST_P(ContractTest, ConversionOrderCopiesTheAudio)
 
 TEST_P(ContractTest, AbortedWriteClosesCleanly)
 {
-    const std::string path = m_folder.Path("aborted");
-    const Bytes audio = Pattern(1001, 9);
+    const std::string path = m_folder.File("aborted");
+    const Bytes audio = Noise(1001, 9);
     AUDFF_HANDLE writer = 0;
     ASSERT_EQ(Library().OpenWrite(path.c_str(), &writer), 0);
     ASSERT_EQ(Library().PutFormat(writer, reinterpret_cast<const WAVEFORMATEX*>(GetParam().formatForWriting().data())),
@@ -392,8 +393,8 @@ TEST_P(ContractTest, DestinationClosedBeforeItsFormatStaysEmpty)
 {
     // A finished file first, so that its bookkeeping is what this thread
     // remembers when the next destination is given up right after opening.
-    ASSERT_TRUE(WriteFileThrough(Library(), m_folder.Path("first"), GetParam().formatForWriting(), Pattern(99, 1), 50));
-    const std::string path = m_folder.Path("second");
+    ASSERT_TRUE(WriteFileThrough(Library(), m_folder.File("first"), GetParam().formatForWriting(), Noise(99, 1), 50));
+    const std::string path = m_folder.File("second");
     AUDFF_HANDLE writer = 0;
     ASSERT_EQ(Library().OpenWrite(path.c_str(), &writer), 0);
     EXPECT_EQ(Library().CloseWrite(writer), 0);
@@ -404,7 +405,7 @@ TEST_P(ContractTest, DescribingAndReadingKeepNoHandleOrder)
 {
     // Several readers of one file at once, closed in any order, each with
     // its own position.
-    const std::string path = m_folder.Path("shared");
+    const std::string path = m_folder.File("shared");
     WriteBytes(path, GetParam().validFile());
     AUDFF_HANDLE first = 0;
     AUDFF_HANDLE second = 0;

@@ -6,6 +6,7 @@
 #include "PluginTestSupport.h"
 
 using namespace plugintest;
+using namespace testsupport;
 
 namespace {
 
@@ -21,7 +22,7 @@ TEST(ExportedSymbols, ExactlyTheEntryPoints)
     for (const char* library : {"AUDFFWAV.so", "AUDFFMP3.so"}) {
         SCOPED_TRACE(library);
         std::string listing;
-        ASSERT_EQ(RunCommand("nm -D --defined-only " + Quoted(PluginPath(library)), listing), 0);
+        ASSERT_EQ(RunCommand("nm -D --defined-only " + ShellQuoted(PluginPath(library)), listing), 0);
         std::set<std::string> exported;
         std::istringstream lines(listing);
         std::string line;

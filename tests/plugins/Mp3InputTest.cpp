@@ -7,6 +7,7 @@
 #include "PluginTestSupport.h"
 
 using namespace plugintest;
+using namespace testsupport;
 
 namespace {
 
@@ -25,7 +26,7 @@ Bytes FrameHeader(uint32_t version, uint32_t layer, uint32_t bitRateIndex, uint3
 // Frame bytes that can never hold "TAG" ('T' is even).
 Bytes Frames(size_t length)
 {
-    Bytes bytes = Pattern(length, 21);
+    Bytes bytes = Noise(length, 21);
     for (auto& byte : bytes) {
         byte |= 0x01;
     }
@@ -52,15 +53,6 @@ Bytes Id3v1()
     Bytes tag(128, 0x20);
     std::memcpy(tag.data(), "TAG", 3);
     return tag;
-}
-
-Bytes Join(std::initializer_list<Bytes> parts)
-{
-    Bytes joined;
-    for (const Bytes& part : parts) {
-        joined.insert(joined.end(), part.begin(), part.end());
-    }
-    return joined;
 }
 
 struct Mp3Case {
@@ -118,7 +110,7 @@ std::vector<Mp3Case> Mp3Cases()
 
 class Mp3Input : public testing::Test {
 protected:
-    TempFolder m_folder;
+    ScratchFolder m_folder;
 };
 
 TEST_F(Mp3Input, EachFileGetsItsDescription)
@@ -126,7 +118,7 @@ TEST_F(Mp3Input, EachFileGetsItsDescription)
     const Plugin& mp3 = Mp3Plugin();
     for (const Mp3Case& c : Mp3Cases()) {
         SCOPED_TRACE(c.label);
-        const std::string path = m_folder.Path("input.mp3");
+        const std::string path = m_folder.File("input.mp3");
         WriteBytes(path, c.file);
         const Description description = Describe(mp3, path);
         ASSERT_EQ(description.openResult, 0);
@@ -165,7 +157,7 @@ TEST_F(Mp3Input, PreReadFindsTheAudioOnItsOwn)
 {
     const Plugin& mp3 = Mp3Plugin();
     const Bytes frames = Join({FrameHeader(kMpeg1, kLayer3, 9, 0, kStereo), Frames(300)});
-    const std::string path = m_folder.Path("tagged.mp3");
+    const std::string path = m_folder.File("tagged.mp3");
     WriteBytes(path, Join({Id3v2(77), Bytes(3, 0), frames}));
     AUDFF_HANDLE handle = 0;
     ASSERT_EQ(mp3.OpenRead(path.c_str(), &handle), 0);
@@ -192,7 +184,7 @@ TEST_F(Mp3Input, TruncatedAtEveryOffset)
     const Plugin& mp3 = Mp3Plugin();
     const Bytes whole = Join({Id3v2(40), FrameHeader(kMpeg1, kLayer3, 9, 0, kStereo), Frames(20)});
     const size_t headerEnd = 50 + 4;
-    const std::string path = m_folder.Path("cut.mp3");
+    const std::string path = m_folder.File("cut.mp3");
     for (size_t length = 0; length <= whole.size(); ++length) {
         SCOPED_TRACE(length);
         WriteBytes(path, Bytes(whole.begin(), whole.begin() + static_cast<long>(length)));
@@ -231,7 +223,7 @@ TEST(Mp3Output, AcceptedFormats)
     for (const FormatCase& c : cases) {
         SCOPED_TRACE(c.label);
         Bytes format = FormatHead(c.tag, c.channels, c.rate, c.byteRate, 1, 0);
-        AppendLittleEndian16(format, 12);
+        AppendLe16(format, 12);
         format.resize(30, 0);
         EXPECT_EQ(mp3.CheckFormat(reinterpret_cast<const WAVEFORMATEX*>(format.data())), c.expected);
     }

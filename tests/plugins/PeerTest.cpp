@@ -8,6 +8,7 @@
 #include "PluginTestSupport.h"
 
 using namespace plugintest;
+using namespace testsupport;
 
 namespace {
 
@@ -23,7 +24,7 @@ bool QuerySoxi(const std::string& path, SoxInfo& info)
 {
     auto ask = [&](const char* option, uint64_t& value) {
         std::string output;
-        if (RunCommand(std::string("soxi ") + option + " " + Quoted(path) + " 2>/dev/null", output) != 0 ||
+        if (RunCommand(std::string("soxi ") + option + " " + ShellQuoted(path) + " 2>/dev/null", output) != 0 ||
             output.empty()) {
             return false;
         }
@@ -42,7 +43,7 @@ bool QuerySoxi(const std::string& path, SoxInfo& info)
 bool SoxRawAudio(const std::string& path, Bytes& audio)
 {
     std::string output;
-    if (RunCommand("sox " + Quoted(path) + " -t raw - 2>/dev/null", output) != 0) {
+    if (RunCommand("sox " + ShellQuoted(path) + " -t raw - 2>/dev/null", output) != 0) {
         return false;
     }
     audio.assign(output.begin(), output.end());
@@ -64,7 +65,7 @@ protected:
             GTEST_SKIP() << "sox, soxi and lame are needed";
         }
     }
-    TempFolder m_folder;
+    ScratchFolder m_folder;
 };
 
 struct SoxCase {
@@ -91,9 +92,9 @@ TEST_F(Peers, SoxFilesAreDescribedAsSoxiSeesThem)
     const Plugin& wave = WavePlugin();
     for (const SoxCase& c : kSoxCases) {
         SCOPED_TRACE(c.label);
-        const std::string path = m_folder.Path("sox.wav");
+        const std::string path = m_folder.File("sox.wav");
         std::string output;
-        ASSERT_EQ(RunCommand(std::string("sox ") + c.inputOptions + " -n " + c.outputOptions + " " + Quoted(path) +
+        ASSERT_EQ(RunCommand(std::string("sox ") + c.inputOptions + " -n " + c.outputOptions + " " + ShellQuoted(path) +
                                  " synth " + c.length + " sine 440 vol 0.5 2>/dev/null",
                              output),
                   0);
@@ -136,7 +137,7 @@ ChunkList SplitWave(const Bytes& file)
     size_t position = 12;
     while (position + 8 <= file.size()) {
         const std::string id(file.begin() + static_cast<long>(position), file.begin() + static_cast<long>(position) + 4);
-        const uint32_t size = LittleEndian32At(file, position + 4);
+        const uint32_t size = Le32At(file, position + 4);
         const size_t end = std::min<size_t>(position + 8 + size, file.size());
         list.chunks.emplace_back(id, Bytes(file.begin() + static_cast<long>(position + 8),
                                            file.begin() + static_cast<long>(end)));
@@ -148,9 +149,9 @@ ChunkList SplitWave(const Bytes& file)
 TEST_F(Peers, ChunksAroundFmtAreSkipped)
 {
     const Plugin& wave = WavePlugin();
-    const std::string soxPath = m_folder.Path("plain.wav");
+    const std::string soxPath = m_folder.File("plain.wav");
     std::string output;
-    ASSERT_EQ(RunCommand("sox -r 44100 -c 2 -n -b 16 " + Quoted(soxPath) + " synth 1001s sine 440 2>/dev/null",
+    ASSERT_EQ(RunCommand("sox -r 44100 -c 2 -n -b 16 " + ShellQuoted(soxPath) + " synth 1001s sine 440 2>/dev/null",
                          output),
               0);
     const ChunkList chunks = SplitWave(ReadBytes(soxPath));
@@ -170,7 +171,7 @@ TEST_F(Peers, ChunksAroundFmtAreSkipped)
     AppendChunk(body, "LIST", info);
     Bytes file;
     AppendChunk(file, "RIFF", body);
-    const std::string path = m_folder.Path("with-lists.wav");
+    const std::string path = m_folder.File("with-lists.wav");
     WriteBytes(path, file);
 
     SoxInfo soxInfo;
@@ -189,13 +190,6 @@ TEST_F(Peers, ChunksAroundFmtAreSkipped)
     EXPECT_EQ(ours, *chunks.Find("data"));
 }
 
-Bytes WithExtra(Bytes head, uint16_t cbSize, const Bytes& extra)
-{
-    AppendLittleEndian16(head, cbSize);
-    head.insert(head.end(), extra.begin(), extra.end());
-    return head;
-}
-
 Bytes FloatTone(size_t samples)
 {
     Bytes bytes;
@@ -204,7 +198,7 @@ Bytes FloatTone(size_t samples)
         const float value = std::round(0.5F * std::sin(static_cast<float>(i) * 0.05F) * 1048576.0F) / 1048576.0F;
         uint32_t bits;
         std::memcpy(&bits, &value, sizeof bits);
-        AppendLittleEndian32(bytes, bits);
+        AppendLe32(bytes, bits);
     }
     return bytes;
 }
@@ -221,18 +215,18 @@ struct WrittenCase {
 TEST_F(Peers, WrittenFilesAreReadBySox)
 {
     Bytes extensibleExtra;
-    AppendLittleEndian16(extensibleExtra, 24);
-    AppendLittleEndian32(extensibleExtra, 0x7);
+    AppendLe16(extensibleExtra, 24);
+    AppendLe32(extensibleExtra, 0x7);
     const uint8_t pcmGuid[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
                                  0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
     extensibleExtra.insert(extensibleExtra.end(), pcmGuid, pcmGuid + 16);
     const WrittenCase cases[] = {
-        {"16-bit stereo", WithExtra(PcmFormat(2, 44100, 16), 0, {}), Pattern(4000, 1), 44100, 2, 16},
-        {"8-bit mono, odd length", WithExtra(PcmFormat(1, 11025, 8), 0, {}), Pattern(1001, 2), 11025, 1, 8},
+        {"16-bit stereo", WithExtra(FormatHead(PcmFormat(44100, 16, 2)), 0, {}), Noise(4000, 1), 44100, 2, 16},
+        {"8-bit mono, odd length", WithExtra(FormatHead(PcmFormat(11025, 8, 1)), 0, {}), Noise(1001, 2), 11025, 1, 8},
         {"24-bit 3 channels, extensible",
          WithExtra(FormatHead(WAVE_FORMAT_EXTENSIBLE, 3, 48000, 48000 * 9, 9, 24), 22, extensibleExtra),
-         Pattern(900, 3), 48000, 3, 24},
-        {"a-law, odd length", WithExtra(FormatHead(WAVE_FORMAT_ALAW, 1, 8000, 8000, 1, 8), 0, {}), Pattern(801, 4),
+         Noise(900, 3), 48000, 3, 24},
+        {"a-law, odd length", WithExtra(FormatHead(WAVE_FORMAT_ALAW, 1, 8000, 8000, 1, 8), 0, {}), Noise(801, 4),
          8000, 1, 8},
         {"32-bit float stereo", WithExtra(FormatHead(WAVE_FORMAT_IEEE_FLOAT, 2, 32000, 256000, 8, 32), 0, {}),
          FloatTone(600), 32000, 2, 32},
@@ -240,7 +234,7 @@ TEST_F(Peers, WrittenFilesAreReadBySox)
     const Plugin& wave = WavePlugin();
     for (const WrittenCase& c : cases) {
         SCOPED_TRACE(c.label);
-        const std::string path = m_folder.Path("ours.wav");
+        const std::string path = m_folder.File("ours.wav");
         ASSERT_TRUE(WriteFileThrough(wave, path, c.format, c.audio, 333));
         SoxInfo info;
         ASSERT_TRUE(QuerySoxi(path, info));
@@ -298,15 +292,15 @@ TEST_F(Peers, LameFilesAreDescribedBetweenTheirTags)
     const Plugin& mp3 = Mp3Plugin();
     for (const LameCase& c : kLameCases) {
         SCOPED_TRACE(c.label);
-        const std::string source = m_folder.Path("source.wav");
-        const std::string path = m_folder.Path("lame.mp3");
+        const std::string source = m_folder.File("source.wav");
+        const std::string path = m_folder.File("lame.mp3");
         std::string output;
-        ASSERT_EQ(RunCommand(std::string("sox ") + c.sourceOptions + " -n -b 16 " + Quoted(source) +
+        ASSERT_EQ(RunCommand(std::string("sox ") + c.sourceOptions + " -n -b 16 " + ShellQuoted(source) +
                                  " synth 0.5 sine 440 vol 0.5 2>/dev/null",
                              output),
                   0);
-        ASSERT_EQ(RunCommand(std::string("lame --quiet ") + c.lameOptions + " " + Quoted(source) + " " +
-                                 Quoted(path) + " 2>/dev/null",
+        ASSERT_EQ(RunCommand(std::string("lame --quiet ") + c.lameOptions + " " + ShellQuoted(source) + " " +
+                                 ShellQuoted(path) + " 2>/dev/null",
                              output),
                   0);
         const Bytes file = ReadBytes(path);

@@ -1,14 +1,19 @@
 // What the plug-in tests share: the plug-ins loaded the way the program loads
-// them, a private temporary folder, byte-level file building and running the
-// command-line peers.
+// them, and a file described, read and written through one of them. Scratch
+// folders, byte-level file building and the peers come from the shared
+// support (support/).
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
-#include <vector>
 
 #include "audff.h"
+#include "support/AudioFormats.h"
+#include "support/FileBytes.h"
+#include "support/PeerCommand.h"
+#include "support/ScratchFolder.h"
+#include "support/Signals.h"
+#include "support/WaveFile.h"
 
 namespace plugintest {
 
@@ -41,49 +46,7 @@ const Plugin& WavePlugin();
 const Plugin& Mp3Plugin();
 std::string PluginPath(const char* fileName);
 
-using Bytes = std::vector<uint8_t>;
-
-void AppendLittleEndian16(Bytes& bytes, uint32_t value);
-void AppendLittleEndian32(Bytes& bytes, uint32_t value);
-void AppendText(Bytes& bytes, const char* text);
-// Appends id, size, payload and a pad byte when the payload is odd. A
-// declared size other than the payload's is written as given.
-void AppendChunk(Bytes& bytes, const char* id, const Bytes& payload);
-void AppendChunkDeclaring(Bytes& bytes, const char* id, uint32_t declaredSize, const Bytes& payload);
-uint32_t LittleEndian32At(const Bytes& bytes, size_t offset);
-uint16_t LittleEndian16At(const Bytes& bytes, size_t offset);
-
-// The 16 head bytes of a format record (without cbSize).
-Bytes FormatHead(uint16_t tag, uint16_t channels, uint32_t rate, uint32_t byteRate, uint16_t blockAlign,
-                 uint16_t bits);
-Bytes PcmFormat(uint16_t channels, uint32_t rate, uint16_t bits);
-// A RIFF WAVE file: "fmt " with formatChunk, then "data" with data.
-Bytes WaveFile(const Bytes& formatChunk, const Bytes& data);
-Bytes Pattern(size_t length, uint32_t seed);
-
-// A fresh folder under the test temporary folder, removed with everything in
-// it when the object goes.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    std::string Path(const std::string& name) const;
-    const std::filesystem::path& Root() const { return m_root; }
-
-private:
-    std::filesystem::path m_root;
-};
-
-void WriteBytes(const std::string& path, const Bytes& bytes);
-Bytes ReadBytes(const std::string& path);
-
-// Runs a shell command; returns its exit status and stores its standard
-// output.
-int RunCommand(const std::string& command, std::string& output);
-bool HaveCommand(const char* name);
-std::string Quoted(const std::string& text);
+using testsupport::Bytes;
 
 // What a library says about a file: the result of opening and describing it,
 // the format block's significant bytes and the data size.

@@ -5,6 +5,7 @@
 #include "PluginTestSupport.h"
 
 using namespace plugintest;
+using namespace testsupport;
 
 namespace {
 
@@ -12,19 +13,19 @@ constexpr size_t kAudioLength = 100;
 
 Bytes Pcm16Chunk()
 {
-    return PcmFormat(1, 8000, 16);
+    return FormatHead(PcmFormat(8000, 16, 1));
 }
 
 Bytes Pcm18Chunk(uint16_t cbSize)
 {
     Bytes chunk = Pcm16Chunk();
-    AppendLittleEndian16(chunk, cbSize);
+    AppendLe16(chunk, cbSize);
     return chunk;
 }
 
 Bytes Audio()
 {
-    return Pattern(kAudioLength, 11);
+    return Noise(kAudioLength, 11);
 }
 
 // A RIFF chunk of form WAVE around body; the declared size is the true one
@@ -55,15 +56,6 @@ Bytes ChunkDeclaring(const char* id, uint32_t declaredSize, const Bytes& payload
     return bytes;
 }
 
-Bytes Join(std::initializer_list<Bytes> parts)
-{
-    Bytes joined;
-    for (const Bytes& part : parts) {
-        joined.insert(joined.end(), part.begin(), part.end());
-    }
-    return joined;
-}
-
 Bytes Text(const char* text)
 {
     Bytes bytes;
@@ -85,16 +77,16 @@ std::vector<InputCase> InputCases()
     const Bytes data = Chunk("data", Audio());
     const Bytes nonPcmHead = FormatHead(WAVE_FORMAT_ALAW, 1, 8000, 8000, 1, 8);
     Bytes nonPcmLie = nonPcmHead;
-    AppendLittleEndian16(nonPcmLie, 100); // 100 extra bytes claimed, 2 present
+    AppendLe16(nonPcmLie, 100); // 100 extra bytes claimed, 2 present
     nonPcmLie.push_back(0);
     nonPcmLie.push_back(0);
     Bytes nonPcmNoRoom = nonPcmHead;
-    AppendLittleEndian16(nonPcmNoRoom, 2);
+    AppendLe16(nonPcmNoRoom, 2);
     Bytes strayCbSize = Pcm18Chunk(40);
     Bytes strayDescribed = strayCbSize;
     strayDescribed.resize(18 + 40, 0);
     Bytes nonPcm16Described = nonPcmHead;
-    AppendLittleEndian16(nonPcm16Described, 0);
+    AppendLe16(nonPcm16Described, 0);
 
     return {
         {"empty file", {}, 8, 0, {}},
@@ -102,7 +94,7 @@ std::vector<InputCase> InputCases()
         {"other container", Text("RIFX\x04\x00\x00\x00WAVE"), 8, 0, {}},
         {"other form", Join({Text("RIFF"), Bytes{4, 0, 0, 0}, Text("AVI ")}), 8, 0, {}},
         {"RIFF too small for its form", Join({Text("RIFF"), Bytes{2, 0, 0, 0}, Text("WAVE")}), 8, 0, {}},
-        {"mp3 bytes", Join({Bytes{0xFF, 0xFB, 0x90, 0x44}, Pattern(400, 1)}), 8, 0, {}},
+        {"mp3 bytes", Join({Bytes{0xFF, 0xFB, 0x90, 0x44}, Noise(400, 1)}), 8, 0, {}},
         {"no fmt", Riff(data), 9, 0, {}},
         {"fmt of 14 bytes", Riff(Join({Chunk("fmt ", Bytes(14, 1)), data})), 10, 0, {}},
         {"fmt of 0 bytes", Riff(Join({Chunk("fmt ", {}), data})), 10, 0, {}},
@@ -140,7 +132,7 @@ std::vector<InputCase> InputCases()
 
 class WaveInput : public testing::Test {
 protected:
-    TempFolder m_folder;
+    ScratchFolder m_folder;
 };
 
 TEST_F(WaveInput, EachFileGetsItsCode)
@@ -148,7 +140,7 @@ TEST_F(WaveInput, EachFileGetsItsCode)
     const Plugin& wave = WavePlugin();
     for (const InputCase& c : InputCases()) {
         SCOPED_TRACE(c.label);
-        const std::string path = m_folder.Path("input.wav");
+        const std::string path = m_folder.File("input.wav");
         WriteBytes(path, c.file);
         const Description description = Describe(wave, path);
         ASSERT_EQ(description.openResult, 0);
@@ -172,9 +164,9 @@ TEST_F(WaveInput, EachFileGetsItsCode)
 TEST_F(WaveInput, TruncatedAtEveryOffset)
 {
     const Plugin& wave = WavePlugin();
-    const Bytes whole = WaveFile(Pcm16Chunk(), Audio());
+    const Bytes whole = WaveFileBytes(Pcm16Chunk(), Audio());
     ASSERT_EQ(whole.size(), 44 + kAudioLength);
-    const std::string path = m_folder.Path("cut.wav");
+    const std::string path = m_folder.File("cut.wav");
     for (size_t length = 0; length <= whole.size(); ++length) {
         SCOPED_TRACE(length);
         WriteBytes(path, Bytes(whole.begin(), whole.begin() + static_cast<long>(length)));

@@ -7,21 +7,15 @@
 #include "PluginTestSupport.h"
 
 using namespace plugintest;
+using namespace testsupport;
 
 namespace {
-
-Bytes WithExtra(Bytes head, uint16_t cbSize, const Bytes& extra)
-{
-    AppendLittleEndian16(head, cbSize);
-    head.insert(head.end(), extra.begin(), extra.end());
-    return head;
-}
 
 Bytes ExtensiblePcm24(uint16_t channels)
 {
     Bytes extra;
-    AppendLittleEndian16(extra, 24);                      // valid bits
-    AppendLittleEndian32(extra, (1U << channels) - 1);     // channel mask
+    AppendLe16(extra, 24);                      // valid bits
+    AppendLe32(extra, (1U << channels) - 1);     // channel mask
     const uint8_t pcmGuid[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
                                  0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
     extra.insert(extra.end(), pcmGuid, pcmGuid + 16);
@@ -42,8 +36,8 @@ struct RoundTripCase {
 
 std::vector<RoundTripCase> RoundTripCases()
 {
-    const Bytes pcm16 = PcmFormat(2, 44100, 16);
-    const Bytes pcm8 = PcmFormat(1, 8000, 8);
+    const Bytes pcm16 = FormatHead(PcmFormat(44100, 16, 2));
+    const Bytes pcm8 = FormatHead(PcmFormat(8000, 8, 1));
     const Bytes ima = FormatHead(WAVE_FORMAT_IMA_ADPCM, 1, 22050, 11100, 512, 4);
     const Bytes oddTag = FormatHead(0x1234, 1, 8000, 1000, 1, 0);
     const Bytes floatHead = FormatHead(WAVE_FORMAT_IEEE_FLOAT, 2, 48000, 384000, 8, 32);
@@ -52,7 +46,7 @@ std::vector<RoundTripCase> RoundTripCases()
         {"pcm 16-bit stereo", WithExtra(pcm16, 0, {}), 16, WithExtra(pcm16, 0, {}), 4000, 1000, 4000},
         {"pcm 8-bit mono, odd length", WithExtra(pcm8, 0, {}), 16, WithExtra(pcm8, 0, {}), 1001, 7, 1001},
         // A stray cbSize of PCM is neither stored nor read back.
-        {"pcm with stray cbSize", WithExtra(pcm16, 6, Pattern(6, 1)), 16, WithExtra(pcm16, 0, {}), 64, 64, 64},
+        {"pcm with stray cbSize", WithExtra(pcm16, 6, Noise(6, 1)), 16, WithExtra(pcm16, 0, {}), 64, 64, 64},
         {"ima adpcm, 2 extra bytes", WithExtra(ima, 2, samplesPerBlock), 20, WithExtra(ima, 2, samplesPerBlock),
          2048, 512, 100},
         {"odd extra bytes, odd length", WithExtra(oddTag, 3, {1, 2, 3}), 21, WithExtra(oddTag, 3, {1, 2, 3}), 777,
@@ -66,7 +60,7 @@ std::vector<RoundTripCase> RoundTripCases()
 
 class WaveRoundTrip : public testing::Test {
 protected:
-    TempFolder m_folder;
+    ScratchFolder m_folder;
 };
 
 TEST_F(WaveRoundTrip, WrittenFilesHaveTheirLayoutAndReadBack)
@@ -74,8 +68,8 @@ TEST_F(WaveRoundTrip, WrittenFilesHaveTheirLayoutAndReadBack)
     const Plugin& wave = WavePlugin();
     for (const RoundTripCase& c : RoundTripCases()) {
         SCOPED_TRACE(c.label);
-        const std::string path = m_folder.Path("out.wav");
-        const Bytes audio = Pattern(c.dataLength, static_cast<uint32_t>(c.dataLength));
+        const std::string path = m_folder.File("out.wav");
+        const Bytes audio = Noise(c.dataLength, static_cast<uint32_t>(c.dataLength));
         ASSERT_TRUE(WriteFileThrough(wave, path, c.format, audio, c.writePiece));
 
         const Bytes file = ReadBytes(path);
@@ -84,15 +78,15 @@ TEST_F(WaveRoundTrip, WrittenFilesHaveTheirLayoutAndReadBack)
         const size_t dataHeader = 12 + 8 + c.formatChunkSize + formatPad;
         ASSERT_EQ(file.size(), dataHeader + 8 + c.dataLength + dataPad);
         EXPECT_EQ(std::memcmp(file.data(), "RIFF", 4), 0);
-        EXPECT_EQ(LittleEndian32At(file, 4), file.size() - 8);
+        EXPECT_EQ(Le32At(file, 4), file.size() - 8);
         EXPECT_EQ(std::memcmp(file.data() + 8, "WAVEfmt ", 8), 0);
-        EXPECT_EQ(LittleEndian32At(file, 16), c.formatChunkSize);
+        EXPECT_EQ(Le32At(file, 16), c.formatChunkSize);
         EXPECT_EQ(std::memcmp(file.data() + 20, c.format.data(), c.formatChunkSize), 0);
         if (formatPad != 0) {
             EXPECT_EQ(file[20 + c.formatChunkSize], 0);
         }
         EXPECT_EQ(std::memcmp(file.data() + dataHeader, "data", 4), 0);
-        EXPECT_EQ(LittleEndian32At(file, dataHeader + 4), c.dataLength);
+        EXPECT_EQ(Le32At(file, dataHeader + 4), c.dataLength);
         EXPECT_TRUE(std::equal(audio.begin(), audio.end(), file.begin() + static_cast<long>(dataHeader + 8)));
         if (dataPad != 0) {
             EXPECT_EQ(file.back(), 0);
@@ -111,13 +105,13 @@ TEST_F(WaveRoundTrip, WrittenFilesHaveTheirLayoutAndReadBack)
 TEST_F(WaveRoundTrip, ThreadsWriteTheirOwnFilesAtOnce)
 {
     const Plugin& wave = WavePlugin();
-    const Bytes format = WithExtra(PcmFormat(1, 8000, 16), 0, {});
+    const Bytes format = WithExtra(FormatHead(PcmFormat(8000, 16, 1)), 0, {});
     bool results[2] = {};
     std::thread writers[2];
     for (int i = 0; i < 2; ++i) {
         writers[i] = std::thread([&, i] {
-            results[i] = WriteFileThrough(wave, m_folder.Path(std::to_string(i) + ".wav"), format,
-                                          Pattern(50000 + static_cast<size_t>(i), static_cast<uint32_t>(i)), 333);
+            results[i] = WriteFileThrough(wave, m_folder.File(std::to_string(i) + ".wav"), format,
+                                          Noise(50000 + static_cast<size_t>(i), static_cast<uint32_t>(i)), 333);
         });
     }
     for (auto& writer : writers) {
@@ -125,7 +119,7 @@ TEST_F(WaveRoundTrip, ThreadsWriteTheirOwnFilesAtOnce)
     }
     for (int i = 0; i < 2; ++i) {
         EXPECT_TRUE(results[i]);
-        const Description description = Describe(wave, m_folder.Path(std::to_string(i) + ".wav"));
+        const Description description = Describe(wave, m_folder.File(std::to_string(i) + ".wav"));
         EXPECT_EQ(description.formatResult, 0);
         EXPECT_EQ(description.dataSize, 50000U + static_cast<uint32_t>(i));
     }
@@ -134,10 +128,10 @@ TEST_F(WaveRoundTrip, ThreadsWriteTheirOwnFilesAtOnce)
 TEST_F(WaveRoundTrip, SecondFileOnOneThreadLeavesTheFirstUnharmed)
 {
     const Plugin& wave = WavePlugin();
-    const Bytes format = WithExtra(PcmFormat(1, 8000, 16), 0, {});
+    const Bytes format = WithExtra(FormatHead(PcmFormat(8000, 16, 1)), 0, {});
     const auto* record = reinterpret_cast<const WAVEFORMATEX*>(format.data());
-    const std::string firstPath = m_folder.Path("first.wav");
-    const std::string secondPath = m_folder.Path("second.wav");
+    const std::string firstPath = m_folder.File("first.wav");
+    const std::string secondPath = m_folder.File("second.wav");
     AUDFF_HANDLE first = 0;
     AUDFF_HANDLE second = 0;
     ASSERT_EQ(wave.OpenWrite(firstPath.c_str(), &first), 0);
@@ -147,7 +141,7 @@ TEST_F(WaveRoundTrip, SecondFileOnOneThreadLeavesTheFirstUnharmed)
 
     // The thread's bookkeeping now belongs to the second file.
     EXPECT_EQ(wave.PreWrite(first), 22);
-    const Bytes audio = Pattern(100, 4);
+    const Bytes audio = Noise(100, 4);
     ASSERT_EQ(wave.PreWrite(second), 0);
     EXPECT_EQ(wave.Write(first, audio.data(), 100), 23);
     ASSERT_EQ(wave.Write(second, audio.data(), 100), 0);
@@ -168,9 +162,9 @@ TEST_F(WaveRoundTrip, SecondFileOnOneThreadLeavesTheFirstUnharmed)
 TEST_F(WaveRoundTrip, WriteStepsOutOfOrderAreRefused)
 {
     const Plugin& wave = WavePlugin();
-    const Bytes format = WithExtra(PcmFormat(2, 44100, 16), 0, {});
+    const Bytes format = WithExtra(FormatHead(PcmFormat(44100, 16, 2)), 0, {});
     const auto* record = reinterpret_cast<const WAVEFORMATEX*>(format.data());
-    const std::string path = m_folder.Path("order.wav");
+    const std::string path = m_folder.File("order.wav");
     AUDFF_HANDLE writer = 0;
     ASSERT_EQ(wave.OpenWrite(path.c_str(), &writer), 0);
     const uint8_t byte = 1;

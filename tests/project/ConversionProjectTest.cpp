@@ -10,6 +10,7 @@
 #include "project/ItemRecord.h"
 
 using namespace project_test;
+using namespace testsupport;
 
 namespace {
 
@@ -71,7 +72,7 @@ protected:
     std::string Source(const std::string& name, const CAudioFormat& format)
     {
         const std::string path = m_folder.File(name);
-        WriteWaveFile(path, format, ToneData(format, 32));
+        WriteWaveFile(path, format.GetFormat(), ToneData(format, 32));
         return path;
     }
 
@@ -111,7 +112,7 @@ protected:
     ScratchFolder m_folder;
     std::unique_ptr<TestLibraries> m_libraries;
     CRecordingPresenter m_presenter;
-    const CAudioFormat m_cd = Pcm(44100, 16, 2);
+    const CAudioFormat m_cd = PcmAudioFormat(44100, 16, 2);
     const CAudioFormat m_aLaw = ALaw(8000, 1);
 };
 
@@ -135,7 +136,7 @@ TEST_F(ProjectFile, WritesEveryKindOfRecordAndReadsItBackByteForByte)
     const std::string toPcm = Source("to pcm.wav", m_aLaw);
     const std::string toALaw = Source("to alaw.wav", m_cd);
     const std::string toAu = Source("to au.wav", m_cd);
-    const CAudioFormat phone = Pcm(22050, 8, 1);
+    const CAudioFormat phone = PcmAudioFormat(22050, 8, 1);
     const CAudioFormat aLawCd = ALaw(44100, 2);
 
     CConversionProject project(m_libraries->list);
@@ -235,10 +236,10 @@ TEST_F(ProjectFile, FieldsNoWriterProducesAreCorrupt)
     const std::string source = Source("source.wav", m_cd);
     const std::vector<uint8_t> padding(400, 'x'); // enough bytes behind any length read
 
-    WAVEFORMATEX longPcm = UncompressedBlock(WAVE_FORMAT_PCM, 44100, 16, 2);
+    WAVEFORMATEX longPcm = PcmFormat(44100, 16, 2);
     std::vector<uint8_t> pcmWithCbSize(reinterpret_cast<uint8_t*>(&longPcm),
                                        reinterpret_cast<uint8_t*>(&longPcm) + sizeof longPcm);
-    WAVEFORMATEX aLawBlock = UncompressedBlock(WAVE_FORMAT_ALAW, 8000, 8, 1);
+    WAVEFORMATEX aLawBlock = G711Format(WAVE_FORMAT_ALAW, 8000, 1);
     aLawBlock.cbSize = 4;
     std::vector<uint8_t> shortExtra(reinterpret_cast<uint8_t*>(&aLawBlock),
                                     reinterpret_cast<uint8_t*>(&aLawBlock) + sizeof aLawBlock);

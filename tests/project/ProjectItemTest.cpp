@@ -8,6 +8,7 @@
 #include "app/DisplayFormat.h"
 
 using namespace project_test;
+using namespace testsupport;
 
 namespace {
 
@@ -107,7 +108,7 @@ TEST(ProjectItemDescribe, MeasuresSizeAndLengthAndKeepsTheSourceOnly)
     EXPECT_EQ(item.GetLengthMs(), 45u); // 8000 / 176400 s, truncated
     EXPECT_EQ(item.GetLengthText(), FormatDuration(45, true, true));
     EXPECT_EQ(item.GetChainLength(), 1u);
-    EXPECT_TRUE(item.GetSourceFormat()->IsEqual(Pcm(44100, 16, 2)));
+    EXPECT_TRUE(item.GetSourceFormat()->IsEqual(PcmAudioFormat(44100, 16, 2)));
     EXPECT_EQ(item.GetDestinationFormat(), nullptr);
     EXPECT_FALSE(item.HasDestination());
     EXPECT_EQ(item.GetHighQuality(), 0u);
@@ -131,7 +132,7 @@ TEST(ProjectItemDescribe, LengthIsTruncatedGuardedAndSaturated)
         {0xFFFFFFFF, 1000, 0xFFFFFFFF},
     };
     for (const LengthCase& c : cases) {
-        WAVEFORMATEX format = UncompressedBlock(WAVE_FORMAT_PCM, 44100, 16, 2);
+        WAVEFORMATEX format = PcmFormat(44100, 16, 2);
         format.nAvgBytesPerSec = c.bytesPerSecond;
         EXPECT_EQ(CProjectItem::ComputeLengthMs(c.dataLength, format), c.expected)
             << c.dataLength << " bytes at " << c.bytesPerSecond;
@@ -151,7 +152,7 @@ protected:
     std::unique_ptr<CProjectItem> ItemFrom(const CAudioFormat& source)
     {
         const std::string path = m_folder.File("source" + std::to_string(m_count++) + ".wav");
-        WriteWaveFile(path, source, ToneData(source, 64));
+        WriteWaveFile(path, source.GetFormat(), ToneData(source, 64));
         auto item = std::make_unique<CProjectItem>();
         CRecordingPresenter presenter;
         EXPECT_TRUE(item->CreateFromSource(path, true, m_libraries->list)) << testing::PrintToString(presenter.Ids());
@@ -173,11 +174,11 @@ protected:
 
 TEST_F(ConversionChain, GoesThroughPcmWithTheSuggestedFormats)
 {
-    const CAudioFormat cd = Pcm(44100, 16, 2);
-    const CAudioFormat phone = Pcm(22050, 8, 1);
+    const CAudioFormat cd = PcmAudioFormat(44100, 16, 2);
+    const CAudioFormat phone = PcmAudioFormat(22050, 8, 1);
     const CAudioFormat aLawCd = ALaw(44100, 2);
     const CAudioFormat aLaw8k = ALaw(8000, 1);
-    const CAudioFormat pcm8k = Pcm(8000, 16, 1);
+    const CAudioFormat pcm8k = PcmAudioFormat(8000, 16, 1);
 
     struct ChainCase {
         const char* name;
@@ -213,8 +214,8 @@ TEST_F(ConversionChain, ALawToMp3TakesThreeOrFourFormats)
         GTEST_SKIP() << "the codec layer has no MPEG Layer-3 codec registered yet";
     }
     const CAudioFormat aLaw22k = ALaw(22050, 1);
-    const CAudioFormat pcm22k = Pcm(22050, 16, 1);
-    const CAudioFormat cd = Pcm(44100, 16, 2);
+    const CAudioFormat pcm22k = PcmAudioFormat(22050, 16, 1);
+    const CAudioFormat cd = PcmAudioFormat(44100, 16, 2);
 
     auto item = ItemFrom(aLaw22k);
     EXPECT_TRUE(item->SetDestinationFormat(m_libraries->wave, 0, mp3Mono22k));
@@ -232,8 +233,8 @@ TEST_F(ConversionChain, ALawToImaAdpcmTakesThreeOrFourFormats)
         GTEST_SKIP() << "the codec layer has no IMA ADPCM codec registered yet";
     }
     const CAudioFormat aLaw22k = ALaw(22050, 1);
-    const CAudioFormat pcm22k = Pcm(22050, 16, 1);
-    const CAudioFormat cd = Pcm(44100, 16, 2);
+    const CAudioFormat pcm22k = PcmAudioFormat(22050, 16, 1);
+    const CAudioFormat cd = PcmAudioFormat(44100, 16, 2);
     auto item = ItemFrom(aLaw22k);
     EXPECT_TRUE(item->SetDestinationFormat(m_libraries->wave, 1, adpcmMono));
     ExpectChain(*item, {&aLaw22k, &pcm22k, &adpcmMono});
@@ -244,7 +245,7 @@ TEST_F(ConversionChain, ALawToImaAdpcmTakesThreeOrFourFormats)
 TEST_F(ConversionChain, AnUnreachableDestinationLeavesTwoFormatsAndCountsAsChosen)
 {
     const CAudioFormat unknown = UnknownFormat();
-    for (const CAudioFormat& source : {Pcm(44100, 16, 2), ALaw(8000, 1)}) {
+    for (const CAudioFormat& source : {PcmAudioFormat(44100, 16, 2), ALaw(8000, 1)}) {
         auto item = ItemFrom(source);
         EXPECT_FALSE(item->SetDestinationFormat(m_libraries->wave, 1, unknown));
         ExpectChain(*item, {&source, &unknown});
@@ -259,8 +260,8 @@ TEST_F(ConversionChain, ChangingTheDestinationDropsTheOldIntermediates)
 {
     const CAudioFormat aLaw8k = ALaw(8000, 1);
     const CAudioFormat aLawCd = ALaw(44100, 2);
-    const CAudioFormat pcm8k = Pcm(8000, 16, 1);
-    const CAudioFormat cd = Pcm(44100, 16, 2);
+    const CAudioFormat pcm8k = PcmAudioFormat(8000, 16, 1);
+    const CAudioFormat cd = PcmAudioFormat(44100, 16, 2);
     auto item = ItemFrom(aLaw8k);
     ASSERT_TRUE(item->SetDestinationFormat(m_libraries->wave, 0, aLawCd));
     ExpectChain(*item, {&aLaw8k, &pcm8k, &cd, &aLawCd});

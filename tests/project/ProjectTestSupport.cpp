@@ -4,25 +4,6 @@ namespace project_test {
 
 namespace {
 
-struct EnumerationSearch {
-    uint32_t rate;
-    uint16_t channels;
-    uint32_t bytesPerSecond;
-    CAudioFormat found;
-};
-
-int32_t CollectMatchingFormat(HACMDRIVERID, ACMFORMATDETAILS* details, uintptr_t instance, uint32_t)
-{
-    auto& search = *reinterpret_cast<EnumerationSearch*>(instance);
-    const WAVEFORMATEX& format = *details->pwfx;
-    if (format.nSamplesPerSec == search.rate && format.nChannels == search.channels &&
-        (search.bytesPerSecond == 0 || format.nAvgBytesPerSec == search.bytesPerSecond)) {
-        search.found.SetFormat(&format);
-        return 0;
-    }
-    return 1;
-}
-
 std::string LibraryPath(const std::string& name)
 {
     if (name == "wave") {
@@ -38,22 +19,14 @@ std::string LibraryPath(const std::string& name)
 
 CAudioFormat EnumeratedFormat(uint16_t tag, uint32_t rate, uint16_t channels, uint32_t bytesPerSecond)
 {
-    uint32_t maxSize = 0;
-    if (acmMetrics(nullptr, ACM_METRIC_MAX_SIZE_FORMAT, &maxSize) != MMSYSERR_NOERROR || maxSize < 18) {
-        return {};
+    for (const testsupport::FormatBlock& block : testsupport::EnumeratedFormats(tag)) {
+        const WAVEFORMATEX& format = *testsupport::AsFormat(block);
+        if (format.nSamplesPerSec == rate && format.nChannels == channels &&
+            (bytesPerSecond == 0 || format.nAvgBytesPerSec == bytesPerSecond)) {
+            return CAudioFormat(&format);
+        }
     }
-    std::vector<uint8_t> block(maxSize);
-    auto* format = reinterpret_cast<WAVEFORMATEX*>(block.data());
-    format->wFormatTag = tag;
-    ACMFORMATDETAILS details{};
-    details.cbStruct = sizeof details;
-    details.dwFormatTag = tag;
-    details.pwfx = format;
-    details.cbwfx = maxSize;
-    EnumerationSearch search{rate, channels, bytesPerSecond, {}};
-    acmFormatEnum(nullptr, &details, CollectMatchingFormat, reinterpret_cast<uintptr_t>(&search),
-                  ACM_FORMATENUMF_WFORMATTAG);
-    return search.found;
+    return {};
 }
 
 std::unique_ptr<TestLibraries> LoadLibraries(const std::vector<std::string>& names)

@@ -1,20 +1,15 @@
-// Fixtures of the project tests: a private scratch folder, generated WAVE
-// files, the real and the fake file format libraries, formats the codec
-// layer enumerates, and a presenter that records what would be shown.
+// Fixtures of the project tests: tone data for any format, the real and the
+// fake file format libraries, formats the codec layer enumerates, and a
+// presenter that records what would be shown. Scratch folders, files and
+// format blocks come from the shared support (support/).
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "acm/acm.h"
@@ -22,91 +17,12 @@
 #include "formats/AudioFormat.h"
 #include "libhost/FileFormatLibrary.h"
 #include "project/ProjectItem.h"
+#include "support/AudioFormats.h"
+#include "support/FileBytes.h"
+#include "support/ScratchFolder.h"
+#include "support/WaveFile.h"
 
 namespace project_test {
-
-class ScratchFolder {
-public:
-    ScratchFolder()
-    {
-        static std::atomic<int> counter{0};
-        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        m_path = std::filesystem::path(testing::TempDir()) /
-                 ("orvano-project-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
-                  (info != nullptr ? info->name() : "x"));
-        std::filesystem::remove_all(m_path);
-        std::filesystem::create_directories(m_path);
-    }
-    ~ScratchFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    std::string Path() const { return m_path.string(); }
-    std::string File(const std::string& name) const { return (m_path / name).string(); }
-
-private:
-    std::filesystem::path m_path;
-};
-
-inline std::vector<uint8_t> ReadBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline void AppendLe16(std::vector<uint8_t>& out, uint16_t value)
-{
-    out.push_back(static_cast<uint8_t>(value));
-    out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-inline void AppendLe32(std::vector<uint8_t>& out, uint32_t value)
-{
-    for (int i = 0; i < 4; ++i) {
-        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-    }
-}
-
-inline void AppendText(std::vector<uint8_t>& out, const std::string& text)
-{
-    out.insert(out.end(), text.begin(), text.end());
-}
-
-// A RIFF WAVE file: "fmt " with the format's significant bytes (16 for PCM),
-// then "data".
-inline void WriteWaveFile(const std::string& path, const CAudioFormat& format, const std::vector<uint8_t>& data)
-{
-    const uint32_t formatSize = format.GetSize();
-    std::vector<uint8_t> file;
-    AppendText(file, "RIFF");
-    AppendLe32(file, 4 + 8 + formatSize + (formatSize & 1) + 8 + static_cast<uint32_t>(data.size()) +
-                         static_cast<uint32_t>(data.size() & 1));
-    AppendText(file, "WAVE");
-    AppendText(file, "fmt ");
-    AppendLe32(file, formatSize);
-    const auto* block = reinterpret_cast<const uint8_t*>(format.GetFormat());
-    file.insert(file.end(), block, block + formatSize);
-    if (formatSize & 1) {
-        file.push_back(0);
-    }
-    AppendText(file, "data");
-    AppendLe32(file, static_cast<uint32_t>(data.size()));
-    file.insert(file.end(), data.begin(), data.end());
-    if (data.size() & 1) {
-        file.push_back(0);
-    }
-    WriteBytes(path, file);
-}
 
 // Whole blocks of a 440 Hz tone in 16-bit PCM, or bytes of the same tone
 // squeezed to 8 bits for other formats (any byte is a valid G.711 sample).
@@ -122,35 +38,15 @@ inline std::vector<uint8_t> ToneData(const CAudioFormat& format, uint32_t blocks
     return data;
 }
 
-inline WAVEFORMATEX UncompressedBlock(uint16_t tag, uint32_t rate, uint16_t bits, uint16_t channels)
-{
-    WAVEFORMATEX format{};
-    format.wFormatTag = tag;
-    format.nChannels = channels;
-    format.nSamplesPerSec = rate;
-    format.nBlockAlign = static_cast<uint16_t>(channels * bits / 8);
-    format.nAvgBytesPerSec = rate * format.nBlockAlign;
-    format.wBitsPerSample = bits;
-    return format;
-}
-
-inline CAudioFormat Pcm(uint32_t rate, uint16_t bits, uint16_t channels)
-{
-    const WAVEFORMATEX block = UncompressedBlock(WAVE_FORMAT_PCM, rate, bits, channels);
-    return CAudioFormat(&block);
-}
-
 inline CAudioFormat ALaw(uint32_t rate, uint16_t channels)
 {
-    const WAVEFORMATEX block = UncompressedBlock(WAVE_FORMAT_ALAW, rate, 8, channels);
-    return CAudioFormat(&block);
+    return testsupport::AudioFormatOf(testsupport::G711Format(WAVE_FORMAT_ALAW, rate, channels));
 }
 
 // A block no codec knows.
 inline CAudioFormat UnknownFormat()
 {
-    WAVEFORMATEX block = UncompressedBlock(0x7777, 44100, 16, 2);
-    return CAudioFormat(&block);
+    return testsupport::AudioFormatOf(testsupport::PcmFormat(44100, 16, 2, 0x7777));
 }
 
 // The first format the codec layer enumerates for tag with this rate and

@@ -5,14 +5,16 @@
 #include <filesystem>
 #include <memory>
 
-#include "StatsTestSupport.h"
 #include "app/ErrorReport.h"
 #include "app/StringIds.h"
 #include "libhost/FileFormatLibrary.h"
 #include "project/ProjectItem.h"
 #include "stats/PerformanceStatistics.h"
+#include "support/AudioFormats.h"
+#include "support/FileBytes.h"
+#include "support/ScratchFolder.h"
 
-using namespace stats_test;
+using namespace testsupport;
 
 namespace {
 
@@ -54,9 +56,9 @@ protected:
     CLibraryList m_libraries;
     const CFileFormatLibrary* m_library = nullptr;
     std::vector<std::unique_ptr<CProjectItem>> m_items;
-    const CAudioFormat m_cd = Pcm(44100, 16, 2);
-    const CAudioFormat m_mono = Pcm(22050, 16, 1);
-    const CAudioFormat m_eight = Pcm(8000, 8, 1);
+    const CAudioFormat m_cd = PcmAudioFormat(44100, 16, 2);
+    const CAudioFormat m_mono = PcmAudioFormat(22050, 16, 1);
+    const CAudioFormat m_eight = PcmAudioFormat(8000, 8, 1);
 };
 
 TEST_F(ConversionEstimate, SumsTimePerItemAndDividesTheTotalLengthByIt)
@@ -138,7 +140,7 @@ TEST(ResetStatistics, AsksAndRemovesTheFileOnlyOnYes)
     ScratchFolder folder;
     CPerformanceStatistics store(folder.Path(), folder.Path());
     store.SetRate(1000);
-    ASSERT_TRUE(store.RecordPerformance(Pcm(44100, 16, 2), Pcm(8000, 8, 1), 0));
+    ASSERT_TRUE(store.RecordPerformance(PcmAudioFormat(44100, 16, 2), PcmAudioFormat(8000, 8, 1), 0));
     const std::string path = store.GetPath();
 
     {

@@ -8,9 +8,9 @@
 #include <thread>
 #include <unistd.h>
 
-#include "StatsTestSupport.h"
+#include "support/ScratchFolder.h"
 
-using stats_test::ScratchFolder;
+using testsupport::ScratchFolder;
 
 namespace {
 

@@ -11,9 +11,12 @@
 #include <thread>
 #include <unistd.h>
 
-#include "StatsTestSupport.h"
+#include "support/AudioFormats.h"
+#include "support/FileBytes.h"
+#include "support/ScratchFolder.h"
 
-using namespace stats_test;
+
+using namespace testsupport;
 
 namespace {
 
@@ -39,8 +42,8 @@ protected:
     }
 
     ScratchFolder m_folder;
-    const CAudioFormat m_cd = Pcm(44100, 16, 2);
-    const CAudioFormat m_phone = Pcm(22050, 8, 1);
+    const CAudioFormat m_cd = PcmAudioFormat(44100, 16, 2);
+    const CAudioFormat m_phone = PcmAudioFormat(22050, 8, 1);
 };
 
 // An IMA ADPCM block whose one extra word (samples per block) is given.
@@ -258,7 +261,7 @@ TEST(StatisticsConcurrency, ProcessesAndThreadsLoseNoRecordAndKeepWholeRecords)
     constexpr int kProcesses = 2;
     constexpr int kThreads = 2;
     constexpr int kRounds = 400;
-    const CAudioFormat shared = Pcm(48000, 16, 2);
+    const CAudioFormat shared = PcmAudioFormat(48000, 16, 2);
 
     auto work = [&](int process) {
         bool allRecorded = true;
@@ -269,8 +272,8 @@ TEST(StatisticsConcurrency, ProcessesAndThreadsLoseNoRecordAndKeepWholeRecords)
                 // A generous deadline: this checks exclusion, not speed.
                 CPerformanceStatistics store(folder.Path(), folder.Path(), std::chrono::seconds(120));
                 for (int round = 0; round < kRounds; ++round) {
-                    const CAudioFormat own =
-                        Pcm(static_cast<uint32_t>(1000 + round), 8, static_cast<uint16_t>(1 + process * kThreads + thread));
+                    const CAudioFormat own = PcmAudioFormat(static_cast<uint32_t>(1000 + round), 8,
+                                                            static_cast<uint16_t>(1 + process * kThreads + thread));
                     store.SetRate(4000);
                     results[thread] &= store.RecordPerformance(shared, shared, 1) ? 1 : 0;
                     store.SetRate(static_cast<uint32_t>(round + 1));
@@ -318,8 +321,9 @@ TEST(StatisticsConcurrency, ProcessesAndThreadsLoseNoRecordAndKeepWholeRecords)
     EXPECT_EQ(store.GetRate(), 4000u);
     for (int owner = 1; owner <= kProcesses * kThreads; ++owner) {
         for (int round = 0; round < kRounds; ++round) {
-            ASSERT_TRUE(store.LookupPerformance(Pcm(static_cast<uint32_t>(1000 + round), 8, static_cast<uint16_t>(owner)),
-                                                shared, 0));
+            const CAudioFormat own =
+                PcmAudioFormat(static_cast<uint32_t>(1000 + round), 8, static_cast<uint16_t>(owner));
+            ASSERT_TRUE(store.LookupPerformance(own, shared, 0));
             ASSERT_EQ(store.GetRate(), static_cast<uint32_t>(round + 1)) << "owner " << owner << " round " << round;
         }
     }

@@ -1,6 +1,6 @@
-// Helpers of the codec tests: a music-like test signal, streams driven the
-// way the conversion run drives them, error measures, tiny WAVE file access
-// and a private temporary folder for talking to command-line peers.
+// Helpers of the codec tests: streams driven the way the conversion run
+// drives them, format names and error measures. Formats, signals, WAVE files,
+// scratch folders and peer commands come from the shared support (support/).
 #pragma once
 
 #include <cstdint>
@@ -8,29 +8,18 @@
 #include <vector>
 
 #include "acm/acm.h"
+#include "support/AudioFormats.h"
+#include "support/FileBytes.h"
+#include "support/PeerCommand.h"
+#include "support/ScratchFolder.h"
+#include "support/Signals.h"
+#include "support/WaveFile.h"
 
 namespace codectest {
 
-// Format blocks as bytes (18 + cbSize of them).
-using FormatBlock = std::vector<uint8_t>;
-inline const WAVEFORMATEX* AsFormat(const FormatBlock& block) {
-    return reinterpret_cast<const WAVEFORMATEX*>(block.data());
-}
-inline WAVEFORMATEX* AsFormat(FormatBlock& block) { return reinterpret_cast<WAVEFORMATEX*>(block.data()); }
+using testsupport::FormatBlock;
 
-WAVEFORMATEX Pcm16(uint32_t rate, uint16_t channels);
-// Every standard format of `tag`, in enumeration order.
-std::vector<FormatBlock> EnumeratedFormats(uint16_t tag);
 std::string FormatName(const FormatBlock& format);
-
-// A few tones under a slow envelope plus a little noise, each channel its
-// own mix; peaks near half scale.
-std::vector<int16_t> MusicSignal(uint32_t rate, uint16_t channels, size_t frames, uint32_t seed = 1);
-// A steady sine of `amplitude` (0..1) on every channel.
-std::vector<int16_t> Tone(double frequency, double amplitude, uint32_t rate, uint16_t channels, size_t frames);
-
-std::vector<uint8_t> ToBytes(const std::vector<int16_t>& samples);
-std::vector<int16_t> ToSamples(const std::vector<uint8_t>& bytes);
 
 struct RunOptions {
     uint32_t flags = 0;           // acmStreamOpen flags
@@ -59,34 +48,5 @@ RunResult RunStream(const void* src, const void* dst, const std::vector<uint8_t>
 double RelativeError(const std::vector<int16_t>& reference, const std::vector<int16_t>& test, size_t skip = 0);
 int MaxAbsDifference(const std::vector<int16_t>& a, const std::vector<int16_t>& b);
 double Rms(const int16_t* samples, size_t count);
-
-struct WavFile {
-    FormatBlock format;  // the "fmt " chunk
-    std::vector<uint8_t> data;
-    uint32_t factSamples = 0;  // 0 when the file has no "fact" chunk
-};
-// Writes "fmt " (the block), "fact" (when factSamples is not 0) and "data".
-bool WriteWav(const std::string& path, const FormatBlock& format, const std::vector<uint8_t>& data,
-              uint32_t factSamples = 0);
-bool ReadWav(const std::string& path, WavFile& file);
-bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
-bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes);
-
-class TempFolder {
-public:
-    explicit TempFolder(const std::string& name);
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    std::string Path(const std::string& file) const { return m_path + "/" + file; }
-
-private:
-    std::string m_path;
-};
-
-// Runs a shell command with its output discarded; true on exit code 0.
-bool RunCommand(const std::string& command);
-bool HaveTool(const char* name);
-std::string Quoted(const std::string& path);
 
 }  // namespace codectest

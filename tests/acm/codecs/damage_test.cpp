@@ -12,6 +12,7 @@
 #include "codec_test_support.h"
 
 using namespace codectest;
+using namespace testsupport;
 
 namespace {
 
@@ -117,7 +118,7 @@ TEST(AcmCodecDamage, InconsistentFormatsAreRefused) {
         ASSERT_TRUE(Described(format));
         c.damage(format);
         EXPECT_FALSE(Described(format));
-        const WAVEFORMATEX pcm = Pcm16(c.rate, c.channels);
+        const WAVEFORMATEX pcm = PcmFormat(c.rate, 16, c.channels);
         EXPECT_NE(QueryOpen(format.data(), &pcm), MMSYSERR_NOERROR);
         EXPECT_NE(QueryOpen(&pcm, format.data()), MMSYSERR_NOERROR);
     }
@@ -135,7 +136,7 @@ TEST(AcmCodecDamage, Mp3EncodesOnlyValidPairs) {
         AsFormat(format)->nSamplesPerSec = p.rate;
         AsFormat(format)->nAvgBytesPerSec = p.bytesPerSecond;
         EXPECT_TRUE(Described(format));
-        const WAVEFORMATEX pcm = Pcm16(p.rate, 2);
+        const WAVEFORMATEX pcm = PcmFormat(p.rate, 16, 2);
         EXPECT_EQ(QueryOpen(format.data(), &pcm), MMSYSERR_NOERROR);
         EXPECT_EQ(QueryOpen(&pcm, format.data()), ACMERR_NOTPOSSIBLE);
     }
@@ -143,7 +144,7 @@ TEST(AcmCodecDamage, Mp3EncodesOnlyValidPairs) {
 
 // Encodes `blocks` blocks of music with the standard format.
 std::vector<uint8_t> EncodeBlocks(const FormatBlock& format, size_t frames) {
-    const WAVEFORMATEX pcm = Pcm16(AsFormat(format)->nSamplesPerSec, AsFormat(format)->nChannels);
+    const WAVEFORMATEX pcm = PcmFormat(AsFormat(format)->nSamplesPerSec, 16, AsFormat(format)->nChannels);
     const RunResult encoded =
         RunStream(&pcm, format.data(), ToBytes(MusicSignal(pcm.nSamplesPerSec, pcm.nChannels, frames)));
     EXPECT_EQ(encoded.convertResult, MMSYSERR_NOERROR);
@@ -167,7 +168,7 @@ TEST(AcmCodecDamage, DamagedBlocksFailTheirConvert) {
     for (const BlockDamage& c : cases) {
         SCOPED_TRACE(c.what);
         const FormatBlock format = Standard(c.tag, 11025, c.channels);
-        const WAVEFORMATEX pcm = Pcm16(11025, c.channels);
+        const WAVEFORMATEX pcm = PcmFormat(11025, 16, c.channels);
         std::vector<uint8_t> coded = EncodeBlocks(format, 3000);
         ASSERT_GT(coded.size(), 2u * AsFormat(format)->nBlockAlign);
         ASSERT_EQ(RunStream(format.data(), &pcm, coded).convertResult, MMSYSERR_NOERROR);
@@ -192,7 +193,7 @@ TEST(AcmCodecDamage, CutOffBlocksDecodeWhatTheyHold) {
     };
     for (const Cut& cut : cuts) {
         const FormatBlock format = Standard(cut.tag, 8000, cut.channels);
-        const WAVEFORMATEX pcm = Pcm16(8000, cut.channels);
+        const WAVEFORMATEX pcm = PcmFormat(8000, 16, cut.channels);
         const uint32_t blockAlign = AsFormat(format)->nBlockAlign;
         const std::vector<uint8_t> coded = EncodeBlocks(format, 2000);
         ASSERT_GE(coded.size(), 2u * blockAlign);
@@ -242,7 +243,7 @@ TEST(AcmCodecDamage, RandomBytesStayInsideTheBuffers) {
     std::mt19937 random(2024);
     for (const Target& t : targets) {
         FormatBlock format = Standard(t.tag, t.rate, t.channels);
-        const WAVEFORMATEX pcm = Pcm16(t.rate, t.channels);
+        const WAVEFORMATEX pcm = PcmFormat(t.rate, 16, t.channels);
         for (int trial = 0; trial < 6; ++trial) {
             SCOPED_TRACE(FormatName(format) + ", trial " + std::to_string(trial));
             std::vector<uint8_t> bytes(AsFormat(format)->nBlockAlign * (1 + trial) + 3000 * (trial % 3) + trial);
@@ -268,7 +269,7 @@ TEST(AcmCodecDamage, RandomBytesStayInsideTheBuffers) {
 // Two streams of our own, one after the other, decoded as the first.
 std::vector<uint8_t> Mp3Stream(uint32_t rate, uint16_t channels, size_t frames, double frequency) {
     FormatBlock format = Standard(WAVE_FORMAT_MPEGLAYER3, rate, channels);
-    const WAVEFORMATEX pcm = Pcm16(rate, channels);
+    const WAVEFORMATEX pcm = PcmFormat(rate, 16, channels);
     const RunResult encoded = RunStream(&pcm, format.data(), ToBytes(Tone(frequency, 0.4, rate, channels, frames)));
     EXPECT_EQ(encoded.convertResult, MMSYSERR_NOERROR);
     return encoded.output;
@@ -276,7 +277,7 @@ std::vector<uint8_t> Mp3Stream(uint32_t rate, uint16_t channels, size_t frames, 
 
 TEST(AcmCodecDamage, Mp3ChannelChangeIsRemappedRateChangeFails) {
     const FormatBlock stereo = Standard(WAVE_FORMAT_MPEGLAYER3, 44100, 2);
-    const WAVEFORMATEX pcm = Pcm16(44100, 2);
+    const WAVEFORMATEX pcm = PcmFormat(44100, 16, 2);
     const std::vector<uint8_t> first = Mp3Stream(44100, 2, 44100, 440);
     const RunResult alone = RunStream(stereo.data(), &pcm, first);
     ASSERT_EQ(alone.convertResult, MMSYSERR_NOERROR);

@@ -11,6 +11,7 @@
 #include "codec_test_support.h"
 
 using namespace codectest;
+using namespace testsupport;
 
 namespace {
 
@@ -18,18 +19,19 @@ class AcmCodecPeer : public testing::Test {
 protected:
     void SetUp() override {
         for (const char* tool : {"sox", "mpg123", "lame"})
-            if (!HaveTool(tool)) GTEST_SKIP() << tool << " is not installed";
+            if (!HaveCommand(tool)) GTEST_SKIP() << tool << " is not installed";
     }
 
-    std::string Path(const std::string& name) const { return m_folder.Path(name); }
+    std::string Path(const std::string& name) const { return m_folder.File(name); }
 
     // Decodes the file with sox to 16-bit PCM.
-    bool SoxDecode(const std::string& in, WavFile& out) const {
+    bool SoxDecode(const std::string& in, WaveContents& out) const {
         const std::string decoded = Path("sox-decoded.wav");
-        return RunCommand("sox " + Quoted(in) + " -e signed-integer -b 16 " + Quoted(decoded)) && ReadWav(decoded, out);
+        return RunQuietly("sox " + ShellQuoted(in) + " -e signed-integer -b 16 " + ShellQuoted(decoded)) &&
+               ReadWaveFile(decoded, out);
     }
 
-    TempFolder m_folder{testing::UnitTest::GetInstance()->current_test_info()->name()};
+    ScratchFolder m_folder;
 };
 
 struct AdpcmPeerCase {
@@ -62,17 +64,16 @@ TEST_F(AcmCodecPeer, SoxFilesDecodeAsSoxDecodesThem) {
         SCOPED_TRACE(CaseName(c));
         const size_t frames = c.rate + 1000;
         const std::vector<int16_t> signal = MusicSignal(c.rate, c.channels, frames, 3);
-        const WAVEFORMATEX pcm = Pcm16(c.rate, c.channels);
+        const WAVEFORMATEX pcm = PcmFormat(c.rate, 16, c.channels);
         const std::string source = Path("source.wav");
         const std::string coded = Path("coded.wav");
-        const auto* pcmBytes = reinterpret_cast<const uint8_t*>(&pcm);
-        ASSERT_TRUE(WriteWav(source, FormatBlock(pcmBytes, pcmBytes + sizeof pcm), ToBytes(signal)));
-        ASSERT_TRUE(RunCommand("sox " + Quoted(source) + " " + c.soxOptions + " " + Quoted(coded)));
+        ASSERT_TRUE(WriteWaveFile(source, &pcm, ToBytes(signal)));
+        ASSERT_TRUE(RunQuietly("sox " + ShellQuoted(source) + " " + c.soxOptions + " " + ShellQuoted(coded)));
 
-        WavFile file;
-        ASSERT_TRUE(ReadWav(coded, file));
+        WaveContents file;
+        ASSERT_TRUE(ReadWaveFile(coded, file));
         ASSERT_EQ(AsFormat(file.format)->wFormatTag, c.tag);
-        WavFile reference;
+        WaveContents reference;
         ASSERT_TRUE(SoxDecode(coded, reference));
         const std::vector<int16_t> expected = ToSamples(reference.data);
         ASSERT_GE(expected.size(), frames * c.channels);
@@ -94,7 +95,7 @@ TEST_F(AcmCodecPeer, OurFilesDecodeInSox) {
             SCOPED_TRACE(CaseName(c) + (highQuality ? " High Quality" : " Low Quality"));
             const size_t frames = c.rate + 1000;
             const std::vector<int16_t> signal = MusicSignal(c.rate, c.channels, frames, 5);
-            const WAVEFORMATEX pcm = Pcm16(c.rate, c.channels);
+            const WAVEFORMATEX pcm = PcmFormat(c.rate, 16, c.channels);
             FormatBlock format(64);
             AsFormat(format)->wFormatTag = c.tag;
             ASSERT_EQ(acmFormatSuggest(nullptr, &pcm, AsFormat(format), static_cast<uint32_t>(format.size()),
@@ -107,9 +108,9 @@ TEST_F(AcmCodecPeer, OurFilesDecodeInSox) {
             const RunResult encoded = RunStream(&pcm, format.data(), ToBytes(signal), options);
             ASSERT_EQ(encoded.convertResult, MMSYSERR_NOERROR);
             const std::string coded = Path("ours.wav");
-            ASSERT_TRUE(WriteWav(coded, format, encoded.output, static_cast<uint32_t>(frames)));
+            ASSERT_TRUE(WriteWaveFile(coded, AsFormat(format), encoded.output, static_cast<uint32_t>(frames)));
 
-            WavFile soxDecoded;
+            WaveContents soxDecoded;
             ASSERT_TRUE(SoxDecode(coded, soxDecoded));
             const std::vector<int16_t> theirs = ToSamples(soxDecoded.data);
             // sox takes the stated length or every sample of the padded last block.
@@ -160,7 +161,7 @@ TEST_F(AcmCodecPeer, OurMp3FramesPlayInMpg123WithTheWholeTail) {
         const uint32_t frameSamples = c.rate >= 32000 ? 1152 : 576;
         const size_t frames = c.rate * 3 / 2 + 321;
         const std::vector<int16_t> tone = Tone(440, 0.5, c.rate, c.channels, frames);
-        const WAVEFORMATEX pcm = Pcm16(c.rate, c.channels);
+        const WAVEFORMATEX pcm = PcmFormat(c.rate, 16, c.channels);
         const FormatBlock format = Mp3Format(c.rate, c.channels, c.kbitPerSecond);
         RunOptions options;
         options.room = 3000;  // smaller than what one piece encodes to
@@ -168,10 +169,10 @@ TEST_F(AcmCodecPeer, OurMp3FramesPlayInMpg123WithTheWholeTail) {
         ASSERT_EQ(encoded.convertResult, MMSYSERR_NOERROR);
         const std::string mp3 = Path("ours.mp3");
         const std::string decodedPath = Path("mpg123.wav");
-        ASSERT_TRUE(WriteFile(mp3, encoded.output));
-        ASSERT_TRUE(RunCommand("mpg123 -q -w " + Quoted(decodedPath) + " " + Quoted(mp3)));
-        WavFile decoded;
-        ASSERT_TRUE(ReadWav(decodedPath, decoded));
+        ASSERT_TRUE(WriteBytes(mp3, encoded.output));
+        ASSERT_TRUE(RunQuietly("mpg123 -q -w " + ShellQuoted(decodedPath) + " " + ShellQuoted(mp3)));
+        WaveContents decoded;
+        ASSERT_TRUE(ReadWaveFile(decodedPath, decoded));
         const uint16_t decodedChannels = AsFormat(decoded.format)->nChannels;
         ASSERT_EQ(decodedChannels, c.channels);
         const std::vector<int16_t> samples = ToSamples(decoded.data);
@@ -201,18 +202,18 @@ TEST_F(AcmCodecPeer, LameFilesDecodeToMpg123Length) {
         SCOPED_TRACE(std::to_string(c.rate) + " Hz lame " + c.options);
         const size_t frames = c.rate + 777;
         const std::vector<int16_t> signal = MusicSignal(c.rate, c.channels, frames, 9);
-        const WAVEFORMATEX pcm = Pcm16(c.rate, c.channels);
-        const auto* pcmBytes = reinterpret_cast<const uint8_t*>(&pcm);
+        const WAVEFORMATEX pcm = PcmFormat(c.rate, 16, c.channels);
         const std::string source = Path("source.wav");
         const std::string mp3 = Path("lame.mp3");
         const std::string reference = Path("mpg123.wav");
-        ASSERT_TRUE(WriteWav(source, FormatBlock(pcmBytes, pcmBytes + sizeof pcm), ToBytes(signal)));
-        ASSERT_TRUE(RunCommand("lame --quiet " + std::string(c.options) + " " + Quoted(source) + " " + Quoted(mp3)));
-        ASSERT_TRUE(RunCommand("mpg123 -q -w " + Quoted(reference) + " " + Quoted(mp3)));
-        WavFile expected;
-        ASSERT_TRUE(ReadWav(reference, expected));
+        ASSERT_TRUE(WriteWaveFile(source, &pcm, ToBytes(signal)));
+        ASSERT_TRUE(
+            RunQuietly("lame --quiet " + std::string(c.options) + " " + ShellQuoted(source) + " " + ShellQuoted(mp3)));
+        ASSERT_TRUE(RunQuietly("mpg123 -q -w " + ShellQuoted(reference) + " " + ShellQuoted(mp3)));
+        WaveContents expected;
+        ASSERT_TRUE(ReadWaveFile(reference, expected));
         std::vector<uint8_t> stream;
-        ASSERT_TRUE(ReadFile(mp3, stream));
+        ASSERT_TRUE(ReadBytes(mp3, stream));
 
         RunOptions options;
         options.piece = 1000;  // frames split across converts

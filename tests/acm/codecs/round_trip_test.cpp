@@ -10,6 +10,7 @@
 #include "codec_test_support.h"
 
 using namespace codectest;
+using namespace testsupport;
 
 namespace {
 
@@ -33,7 +34,7 @@ TEST_P(AcmCodecRoundTrip, EveryFormatStaysWithinItsErrorBound) {
     for (const FormatBlock& format : formats) {
         const WAVEFORMATEX* coded = AsFormat(format);
         SCOPED_TRACE(FormatName(format));
-        const WAVEFORMATEX pcm = Pcm16(coded->nSamplesPerSec, coded->nChannels);
+        const WAVEFORMATEX pcm = PcmFormat(coded->nSamplesPerSec, 16, coded->nChannels);
         // Not a whole number of blocks: the last one is padded.
         const size_t frames = coded->nSamplesPerSec / 2 + 123;
         const std::vector<int16_t> signal = MusicSignal(coded->nSamplesPerSec, coded->nChannels, frames);
@@ -76,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(BlockCodecs, AcmCodecRoundTrip,
 TEST(AcmCodecMsAdpcmTable, OwnCoefficientPairsAreUsedBothWays) {
     // The seven standard pairs and two more; the predictor index of a block
     // may point at any of them.
-    const WAVEFORMATEX pcm = Pcm16(22050, 1);
+    const WAVEFORMATEX pcm = PcmFormat(22050, 16, 1);
     FormatBlock format(64, 0);
     AsFormat(format)->wFormatTag = WAVE_FORMAT_ADPCM;
     ASSERT_EQ(acmFormatSuggest(nullptr, &pcm, AsFormat(format), 64, ACM_FORMATSUGGESTF_WFORMATTAG), MMSYSERR_NOERROR);
@@ -124,7 +125,7 @@ TEST(AcmCodecMp3RoundTrip, EveryFormatKeepsLengthAndTone) {
         SCOPED_TRACE(FormatName(format));
         const uint32_t rate = coded->nSamplesPerSec;
         const uint32_t frameSamples = rate >= 32000 ? 1152 : 576;
-        const WAVEFORMATEX pcm = Pcm16(rate, coded->nChannels);
+        const WAVEFORMATEX pcm = PcmFormat(rate, 16, coded->nChannels);
         const size_t frames = rate / 2 + 77;
         const std::vector<int16_t> tone = Tone(500, 0.5, rate, coded->nChannels, frames);
         // High Quality for the last format of each sample rate (top bit

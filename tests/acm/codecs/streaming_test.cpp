@@ -8,6 +8,7 @@
 #include "codec_test_support.h"
 
 using namespace codectest;
+using namespace testsupport;
 
 namespace {
 
@@ -45,7 +46,7 @@ struct Job {
 };
 
 Job MakeJob(const Direction& d, size_t frames, uint32_t seed) {
-    Job job{Standard(d.tag, d.rate, d.channels), Pcm16(d.rate, d.channels), d.encode, {}};
+    Job job{Standard(d.tag, d.rate, d.channels), PcmFormat(d.rate, 16, d.channels), d.encode, {}};
     job.input = ToBytes(MusicSignal(d.rate, d.channels, frames, seed));
     if (!d.encode) job.input = RunStream(&job.pcm, job.coded.data(), job.input).output;
     return job;
