@@ -24,7 +24,7 @@ bool ParseArguments(const std::vector<std::string>& arguments, const std::vector
             operandsOnly = true;
             continue;
         }
-        const SOptionSpec* spec = nullptr;
+        const SOptionSpec* option = nullptr;
         std::optional<std::string> inlineValue;
         std::string shown = argument;
         if (argument.compare(0, 2, "--") == 0) {
@@ -33,7 +33,7 @@ bool ParseArguments(const std::vector<std::string>& arguments, const std::vector
             shown = "--" + name;
             for (const SOptionSpec& candidate : specs) {
                 if (name == candidate.longName) {
-                    spec = &candidate;
+                    option = &candidate;
                 }
             }
             if (equals != std::string::npos) {
@@ -43,23 +43,23 @@ bool ParseArguments(const std::vector<std::string>& arguments, const std::vector
             shown = argument.substr(0, 2);
             for (const SOptionSpec& candidate : specs) {
                 if (candidate.shortName != 0 && argument[1] == candidate.shortName) {
-                    spec = &candidate;
+                    option = &candidate;
                 }
             }
             if (argument.size() > 2) {
                 inlineValue = argument.substr(2);
             }
         }
-        if (spec == nullptr) {
+        if (option == nullptr) {
             error = "unknown option " + shown;
             return false;
         }
-        if (!spec->takesValue) {
+        if (!option->takesValue) {
             if (inlineValue) {
                 error = "option " + shown + " takes no value";
                 return false;
             }
-            parsed.m_flags.insert(spec->longName);
+            parsed.m_flags.insert(option->longName);
             continue;
         }
         if (!inlineValue) {
@@ -69,7 +69,7 @@ bool ParseArguments(const std::vector<std::string>& arguments, const std::vector
             }
             inlineValue = arguments[++i];
         }
-        parsed.m_values[spec->longName] = *inlineValue;
+        parsed.m_values[option->longName] = *inlineValue;
     }
     return true;
 }

@@ -21,13 +21,14 @@
 #include "formats/SavedFormats.h"
 #include "libhost/FileFormatLibrary.h"
 #include "project/ConversionProject.h"
+#include "project/PathFunctions.h"
 
 namespace {
 
 constexpr unsigned kMaxJobs = 64;
 
 // The destination the command line gives every item: a resolved format, or
-// a spec that takes its rate and channels from each source.
+// a destination text that takes its rate and channels from each source.
 struct SDestinationChoice {
     const CFileFormatLibrary* library = nullptr;
     uint32_t highQuality = 1;
@@ -106,19 +107,19 @@ bool ChooseDestination(const CParsedArguments& parsed, const SCommandContext& co
     choice.highQuality = !quality || *quality == "high" ? 1 : 0;
 
     if (to) {
-        SFormatSpec spec;
+        SFormatSpec requested;
         std::string error;
-        if (!ParseFormatSpec(*to, context.libraries, spec, error)) {
+        if (!ParseFormatSpec(*to, context.libraries, requested, error)) {
             status = UsageError(error);
             return false;
         }
-        choice.library = spec.library;
-        if (spec.NeedsSource()) {
-            choice.perSource = spec;
+        choice.library = requested.library;
+        if (requested.NeedsSource()) {
+            choice.perSource = requested;
             return true;
         }
         CAudioFormat format;
-        if (!ResolveFormatSpec(spec, nullptr, format, error)) {
+        if (!ResolveFormatSpec(requested, nullptr, format, error)) {
             status = UsageError(error);
             return false;
         }
@@ -262,7 +263,8 @@ int RunConvertCommand(const std::vector<std::string>& arguments, const SCommandC
             ++skipped;
             continue;
         }
-        item->SetDestinationPath(DestinationPath(target, item->GetSourcePath(), choice.library->GetExtension()));
+        item->SetDestinationPath(
+            DestinationPath(target, item->GetSourcePath(), DestinationExtension(choice.library->GetExtension())));
         toConvert.push_back(item.get());
     }
     project.SetModified();

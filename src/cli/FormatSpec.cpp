@@ -235,26 +235,26 @@ std::optional<uint16_t> ParseFormatTag(std::string_view text)
     return std::nullopt;
 }
 
-bool ParseFormatSpec(std::string_view text, const COwningList<CFileFormatLibrary>& libraries, SFormatSpec& spec,
+bool ParseFormatSpec(std::string_view text, const COwningList<CFileFormatLibrary>& libraries, SFormatSpec& choice,
                      std::string& error)
 {
-    spec = {};
-    spec.text = std::string(text);
+    choice = {};
+    choice.text = std::string(text);
     const std::vector<std::string> parts = Split(text, ':');
     const std::vector<const CFileFormatLibrary*> writers = OfferedLibraries(libraries);
     std::vector<std::string> extensions;
     for (const CFileFormatLibrary* library : writers) {
         extensions.push_back(Lower(library->GetExtension()));
-        if (spec.library == nullptr && library->GetExtension() == Upper(parts[0])) {
-            spec.library = library;
+        if (choice.library == nullptr && library->GetExtension() == Upper(parts[0])) {
+            choice.library = library;
         }
     }
-    if (spec.library == nullptr) {
+    if (choice.library == nullptr) {
         error = "no file format library writes \"" + parts[0] + "\" files; these do: " + Join(extensions, ", ");
         return false;
     }
 
-    const std::vector<SOfferedTag> tags = OfferedFormatTags(*spec.library);
+    const std::vector<SOfferedTag> tags = OfferedFormatTags(*choice.library);
     std::size_t first = 1;
     std::string codec = parts.size() > 1 ? Lower(parts[1]) : std::string();
     const SCodecName* named = nullptr;
@@ -271,32 +271,32 @@ bool ParseFormatSpec(std::string_view text, const COwningList<CFileFormatLibrary
         }
     }
     if (named != nullptr) {
-        spec.tag = named->tag;
+        choice.tag = named->tag;
         first = 2;
     } else if (tags.size() == 1 && !CodecNameOfTag(tags[0].tag).empty()) {
         // A library that writes one tag needs no codec name.
-        spec.tag = tags[0].tag;
+        choice.tag = tags[0].tag;
     } else {
         error = parts.size() > 1 ? "unknown codec \"" + parts[1] + "\"" : "a codec is missing";
-        error += "; " + spec.library->GetName() + " writes: " + Join(offeredCodecs, ", ");
+        error += "; " + choice.library->GetName() + " writes: " + Join(offeredCodecs, ", ");
         return false;
     }
-    if (std::none_of(tags.begin(), tags.end(), [&](const SOfferedTag& t) { return t.tag == spec.tag; })) {
-        error = spec.library->GetName() + " does not write " + CodecNameOfTag(spec.tag) +
+    if (std::none_of(tags.begin(), tags.end(), [&](const SOfferedTag& t) { return t.tag == choice.tag; })) {
+        error = choice.library->GetName() + " does not write " + CodecNameOfTag(choice.tag) +
                 "; it writes: " + Join(offeredCodecs, ", ");
         return false;
     }
 
-    const SCodecForm* form = FormOfTag(spec.tag);
+    const SCodecForm* form = FormOfTag(choice.tag);
     const std::size_t given = parts.size() - first;
-    const std::string usage = Lower(spec.library->GetExtension()) + ":" +
-                              (first == 2 ? CodecNameOfTag(spec.tag) + ":" : std::string()) +
-                              ParametersText(spec.tag);
+    const std::string usage = Lower(choice.library->GetExtension()) + ":" +
+                              (first == 2 ? CodecNameOfTag(choice.tag) + ":" : std::string()) +
+                              ParametersText(choice.tag);
     if (form == nullptr || (given != form->parameters.size() && given != form->optionalFrom)) {
-        error = "\"" + spec.text + "\" does not have the form " + usage;
+        error = "\"" + choice.text + "\" does not have the form " + usage;
         return false;
     }
-    spec.ratesFromSource = given < form->parameters.size();
+    choice.ratesFromSource = given < form->parameters.size();
     for (std::size_t i = 0; i < given; ++i) {
         const auto value = ParseNumber(parts[first + i]);
         if (!value || *value == 0) {
@@ -305,27 +305,27 @@ bool ParseFormatSpec(std::string_view text, const COwningList<CFileFormatLibrary
         }
         switch (form->parameters[i]) {
         case EParameter::Rate:
-            spec.rate = value;
+            choice.rate = value;
             break;
         case EParameter::Bits:
-            spec.bits = value;
+            choice.bits = value;
             break;
         case EParameter::Channels:
-            spec.channels = value;
+            choice.channels = value;
             break;
         case EParameter::Kbps:
-            spec.kbps = value;
+            choice.kbps = value;
             break;
         }
     }
-    if (spec.kbps) {
+    if (choice.kbps) {
         // A bit rate no format has is wrong whatever the source.
-        const std::vector<SOfferedFormat> offered = OfferedFormats(*spec.library, spec.tag);
+        const std::vector<SOfferedFormat> offered = OfferedFormats(*choice.library, choice.tag);
         if (std::none_of(offered.begin(), offered.end(), [&](const SOfferedFormat& f) {
-                return ValueOf(*f.format.GetFormat(), EParameter::Kbps) == spec.kbps;
+                return ValueOf(*f.format.GetFormat(), EParameter::Kbps) == choice.kbps;
             })) {
-            error = "\"" + spec.text + "\": " + spec.library->GetName() + " writes no " + TagName(spec.tag) +
-                    " format of " + std::to_string(*spec.kbps) +
+            error = "\"" + choice.text + "\": " + choice.library->GetName() + " writes no " + TagName(choice.tag) +
+                    " format of " + std::to_string(*choice.kbps) +
                     " kbit/s; valid KBPS: " + Join(DistinctTuples(offered, {EParameter::Kbps}), " ");
             return false;
         }
@@ -333,19 +333,19 @@ bool ParseFormatSpec(std::string_view text, const COwningList<CFileFormatLibrary
     return true;
 }
 
-bool ResolveFormatSpec(const SFormatSpec& spec, const WAVEFORMATEX* source, CAudioFormat& format,
+bool ResolveFormatSpec(const SFormatSpec& choice, const WAVEFORMATEX* source, CAudioFormat& format,
                        std::string& error)
 {
-    const SCodecForm* form = FormOfTag(spec.tag);
-    if (spec.library == nullptr || form == nullptr) {
-        error = "\"" + spec.text + "\" names no format";
+    const SCodecForm* form = FormOfTag(choice.tag);
+    if (choice.library == nullptr || form == nullptr) {
+        error = "\"" + choice.text + "\" names no format";
         return false;
     }
-    SFormatSpec values = spec;
-    const bool fromSource = spec.NeedsSource();
+    SFormatSpec values = choice;
+    const bool fromSource = choice.NeedsSource();
     if (fromSource) {
         if (source == nullptr) {
-            error = "\"" + spec.text + "\" needs RATE:CHANNELS here";
+            error = "\"" + choice.text + "\" needs RATE:CHANNELS here";
             return false;
         }
         values.rate = source->nSamplesPerSec;
@@ -365,7 +365,7 @@ bool ResolveFormatSpec(const SFormatSpec& spec, const WAVEFORMATEX* source, CAud
         return std::nullopt;
     };
 
-    const std::vector<SOfferedFormat> offered = OfferedFormats(*spec.library, spec.tag);
+    const std::vector<SOfferedFormat> offered = OfferedFormats(*choice.library, choice.tag);
     for (const SOfferedFormat& candidate : offered) {
         const bool matches = std::all_of(form->parameters.begin(), form->parameters.end(), [&](EParameter p) {
             return ValueOf(*candidate.format.GetFormat(), p) == wanted(p);
@@ -375,23 +375,23 @@ bool ResolveFormatSpec(const SFormatSpec& spec, const WAVEFORMATEX* source, CAud
             return true;
         }
     }
-    if (spec.tag == WAVE_FORMAT_PCM && *values.bits % 8 == 0 && *values.bits <= 32 && *values.channels <= 0xFFFF &&
+    if (choice.tag == WAVE_FORMAT_PCM && *values.bits % 8 == 0 && *values.bits <= 32 && *values.channels <= 0xFFFF &&
         uint64_t{*values.channels} * (*values.bits / 8) <= 0xFFFF) {
         const WAVEFORMATEX block = PcmBlock(*values.rate, *values.bits, *values.channels);
         CAudioFormat built(&block);
-        if (built.IsAvailable() && spec.library->CheckFormat(built)) {
+        if (built.IsAvailable() && choice.library->CheckFormat(built)) {
             format = built;
             return true;
         }
     }
 
-    std::string described = "\"" + spec.text + "\"";
+    std::string described = "\"" + choice.text + "\"";
     if (fromSource) {
         described += " with the source's " + std::to_string(*values.rate) + " Hz and " +
                      std::to_string(*values.channels) + (*values.channels == 1 ? " channel" : " channels");
     }
-    error = described + " matches no " + TagName(spec.tag) + " format that " + spec.library->GetName() + " writes";
-    if (spec.tag == WAVE_FORMAT_MPEGLAYER3) {
+    error = described + " matches no " + TagName(choice.tag) + " format that " + choice.library->GetName() + " writes";
+    if (choice.tag == WAVE_FORMAT_MPEGLAYER3) {
         std::vector<SOfferedFormat> atRate;
         for (const SOfferedFormat& candidate : offered) {
             if (ValueOf(*candidate.format.GetFormat(), EParameter::Kbps) == values.kbps) {
@@ -421,19 +421,19 @@ std::string FormatSpecOf(const CFileFormatLibrary& library, const WAVEFORMATEX& 
     if (form == nullptr || codec.empty()) {
         return {};
     }
-    std::string spec = Lower(library.GetExtension());
+    std::string choice = Lower(library.GetExtension());
     const std::vector<SOfferedTag> tags = OfferedFormatTags(library);
     if (!(tags.size() == 1 && tags[0].tag == format.wFormatTag)) {
-        spec += ':';
-        spec += codec;
+        choice += ':';
+        choice += codec;
     }
     for (const EParameter parameter : form->parameters) {
         const auto value = ValueOf(format, parameter);
         if (!value) {
             return {};
         }
-        spec += ':';
-        spec += std::to_string(*value);
+        choice += ':';
+        choice += std::to_string(*value);
     }
-    return spec;
+    return choice;
 }

@@ -6,11 +6,11 @@
 //   wav:ima-adpcm:RATE:CHANNELS   wav:ms-adpcm:RATE:CHANNELS
 //   wav:gsm:RATE                  wav:mp3:KBPS[:RATE:CHANNELS]
 //   mp3:KBPS[:RATE:CHANNELS]      (a library with one tag needs no codec)
-// A spec stands for the first format the codec layer enumerates for the tag
+// Such a text stands for the first format the codec layer enumerates for the tag
 // with those values that the library accepts. A PCM format that is not
 // enumerated (37800 Hz, 32 bits) is built directly when the codec layer
 // describes it and the library accepts it. Without RATE:CHANNELS an MP3
-// spec takes the source's rate and channels.
+// destination takes the source's rate and channels.
 #pragma once
 
 #include <cstdint>
@@ -29,7 +29,7 @@ struct SCodecName {
     uint16_t tag;
     const char* parameters; // as the usage text shows them
 };
-// Every codec a spec can name, in the order help texts list them.
+// Every codec such a text can name, in the order help texts list them.
 const std::vector<SCodecName>& CodecNames();
 // The codec name of a tag, or empty.
 std::string CodecNameOfTag(uint16_t tag);
@@ -50,16 +50,16 @@ struct SFormatSpec {
     bool NeedsSource() const { return ratesFromSource; }
 };
 
-// Checks the spec's form and finds its library (one that writes) and tag.
+// Checks the choice's form and finds its library (one that writes) and tag.
 // false with a message naming what is valid.
-bool ParseFormatSpec(std::string_view text, const COwningList<CFileFormatLibrary>& libraries, SFormatSpec& spec,
+bool ParseFormatSpec(std::string_view text, const COwningList<CFileFormatLibrary>& libraries, SFormatSpec& choice,
                      std::string& error);
 
-// The format a spec stands for; source supplies what the spec leaves open
+// The format a choice stands for; source supplies what the choice leaves open
 // (may be null when nothing is left open). false with a message naming the
 // valid values.
-bool ResolveFormatSpec(const SFormatSpec& spec, const WAVEFORMATEX* source, CAudioFormat& format,
+bool ResolveFormatSpec(const SFormatSpec& choice, const WAVEFORMATEX* source, CAudioFormat& format,
                        std::string& error);
 
-// The spec that names format for library, or empty when no codec name fits.
+// The choice that names format for library, or empty when no codec name fits.
 std::string FormatSpecOf(const CFileFormatLibrary& library, const WAVEFORMATEX& format);

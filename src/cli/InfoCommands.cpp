@@ -181,9 +181,9 @@ int RunInfoCommand(const std::vector<std::string>& arguments, const SCommandCont
     if (!quality) {
         return status;
     }
-    SFormatSpec spec;
+    SFormatSpec requested;
     const auto to = parsed.Value("to");
-    if (to && !ParseFormatSpec(*to, context.libraries, spec, error)) {
+    if (to && !ParseFormatSpec(*to, context.libraries, requested, error)) {
         return UsageError(error);
     }
 
@@ -204,13 +204,13 @@ int RunInfoCommand(const std::vector<std::string>& arguments, const SCommandCont
     }
 
     CAudioFormat destination;
-    if (!ResolveFormatSpec(spec, source.GetFormat(), destination, error)) {
+    if (!ResolveFormatSpec(requested, source.GetFormat(), destination, error)) {
         return UsageError(error);
     }
-    const bool reachable = item.SetDestinationFormat(spec.library, *quality, destination);
+    const bool reachable = item.SetDestinationFormat(requested.library, *quality, destination);
     std::cout << '\n';
-    Field("Destination Format", FormatSpecOf(*spec.library, *destination.GetFormat()));
-    Field("File Format", spec.library->GetName());
+    Field("Destination Format", FormatSpecOf(*requested.library, *destination.GetFormat()));
+    Field("File Format", requested.library->GetName());
     Field("Quality", *quality != 0 ? ResourceStringOr(IDS_CONV_HIGH_QUALITY, "High Quality")
                                    : ResourceStringOr(IDS_CONV_LOW_QUALITY, "Low Quality"));
     // The whole source file scaled by the byte rates, as the dialog estimates.
@@ -300,9 +300,9 @@ int RunPresetsCommand(const std::vector<std::string>& arguments, const SCommandC
         if (!quality) {
             return status;
         }
-        SFormatSpec spec;
+        SFormatSpec requested;
         CAudioFormat format;
-        if (!ParseFormatSpec(*to, context.libraries, spec, error) || !ResolveFormatSpec(spec, nullptr, format, error)) {
+        if (!ParseFormatSpec(*to, context.libraries, requested, error) || !ResolveFormatSpec(requested, nullptr, format, error)) {
             return UsageError(error);
         }
         SSavedFormat existing;
@@ -310,11 +310,11 @@ int RunPresetsCommand(const std::vector<std::string>& arguments, const SCommandC
             PrintError("a saved format named \"" + name + "\" exists already (--overwrite replaces it)");
             return kExitUsage;
         }
-        if (!WriteSavedFormat(name, *spec.library, *quality != 0, format)) {
+        if (!WriteSavedFormat(name, *requested.library, *quality != 0, format)) {
             PrintError("the saved format could not be written to " + std::string("the settings"));
             return kExitUsage;
         }
-        std::cout << "saved \"" << name << "\": " << FormatSpecOf(*spec.library, *format.GetFormat()) << ", "
+        std::cout << "saved \"" << name << "\": " << FormatSpecOf(*requested.library, *format.GetFormat()) << ", "
                   << (*quality != 0 ? "High Quality" : "Low Quality") << '\n';
         return kExitSuccess;
     }
@@ -380,14 +380,14 @@ int RunFormatsCommand(const std::vector<std::string>& arguments, const SCommandC
         return kExitUsage;
     }
     for (const SOfferedFormat& offered : formats) {
-        std::string spec;
+        std::string requested;
         for (const CFileFormatLibrary* library : OfferedLibraries(context.libraries)) {
             if (library->CheckFormat(offered.format)) {
-                spec = FormatSpecOf(*library, *offered.format.GetFormat());
+                requested = FormatSpecOf(*library, *offered.format.GetFormat());
                 break;
             }
         }
-        std::cout << std::left << std::setw(30) << (spec.empty() ? "-" : spec) << std::setw(36) << offered.name
+        std::cout << std::left << std::setw(30) << (requested.empty() ? "-" : requested) << std::setw(36) << offered.name
                   << "written by: "
                   << WritersText(context.libraries,
                                  [&](const CFileFormatLibrary& l) { return l.CheckFormat(offered.format); })

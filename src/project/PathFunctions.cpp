@@ -77,3 +77,14 @@ std::string SetPathFileName(std::string_view path, std::string_view name, bool a
     result += GetPathExtension(path);
     return result;
 }
+
+std::string DestinationExtension(std::string_view libraryExtension)
+{
+    std::string extension(libraryExtension);
+    for (char& c : extension) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return extension;
+}

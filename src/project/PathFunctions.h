@@ -24,6 +24,12 @@ std::string GetPathExtension(std::string_view path);
 // Folder (with separator) + name without extension + "." + extension.
 std::string ReplacePathExtension(std::string_view path, std::string_view extension);
 
+// The extension a derived destination name carries: the writing library's
+// extension ("MP3") in lower case ("mp3"). File names are case-sensitive
+// here and lower-case extensions are the convention; the libraries are found
+// by extension without regard to case, so such files open again.
+std::string DestinationExtension(std::string_view libraryExtension);
+
 // Folder (with separator) + name. Unless asGiven, a name with a "." keeps
 // everything up to its last "." and takes the extension of path.
 std::string SetPathFileName(std::string_view path, std::string_view name, bool asGiven);

@@ -41,13 +41,13 @@ TEST_F(Cli, ConvertsToMp3ImaAdpcmAndSmallPcm)
     const std::string source = Music("song.wav", 2.0);
     std::filesystem::create_directories(m_folder.File("out"));
     struct SCase {
-        const char* spec;
+        const char* requested;
         const char* output;
     };
     for (const SCase c : {SCase{"mp3:128", "out/song.mp3"}, SCase{"wav:ima-adpcm:22050:1", "out/song-ima.wav"},
                           SCase{"wav:pcm:22050:8:1", "out/song-8.wav"}}) {
-        SCOPED_TRACE(c.spec);
-        const SCliResult result = m_cli.Run({"convert", "--to", c.spec, "-o", c.output, "--quiet", source});
+        SCOPED_TRACE(c.requested);
+        const SCliResult result = m_cli.Run({"convert", "--to", c.requested, "-o", c.output, "--quiet", source});
         ASSERT_EQ(result.status, 0) << result.err;
         EXPECT_EQ(result.out, "") << "--quiet prints nothing on success";
         ASSERT_TRUE(std::filesystem::exists(m_folder.File(c.output)));
@@ -84,10 +84,10 @@ TEST_F(Cli, TwoJobsWriteTheSameFilesAsOne)
     for (int i = 0; i < 4; ++i) {
         sources.push_back(Music("in" + std::to_string(i) + ".wav", 0.5 + 0.25 * i, i % 2 ? 22050 : 44100));
     }
-    for (const char* spec : {"mp3:64", "wav:ms-adpcm:11025:1", "wav:pcm:16000:8:1"}) {
-        SCOPED_TRACE(spec);
+    for (const char* requested : {"mp3:64", "wav:ms-adpcm:11025:1", "wav:pcm:16000:8:1"}) {
+        SCOPED_TRACE(requested);
         for (const char* jobs : {"1", "2"}) {
-            std::vector<std::string> arguments = {"convert", "--to", spec, "-j", jobs, "-o",
+            std::vector<std::string> arguments = {"convert", "--to", requested, "-j", jobs, "-o",
                                                   m_folder.File(std::string("jobs") + jobs)};
             arguments.insert(arguments.end(), sources.begin(), sources.end());
             const SCliResult result = m_cli.Run(arguments);
@@ -144,7 +144,7 @@ TEST_F(Cli, ExitStatusSaysWhatHappened)
         EXPECT_EQ(result.status, c.status) << result.err;
         EXPECT_NE(result.err.find(c.inErrors), std::string::npos) << result.err;
     }
-    EXPECT_TRUE(std::filesystem::exists(m_folder.File("mixed/song.MP3"))) << "the good file of a mixed batch";
+    EXPECT_TRUE(std::filesystem::exists(m_folder.File("mixed/song.mp3"))) << "the good file of a mixed batch";
     EXPECT_EQ(m_cli.Run({"--version"}).out, "orvano-cli 2.1.0\n");
 }
 
@@ -152,7 +152,7 @@ TEST_F(Cli, ExistingDestinationIsLeftAloneUnlessAskedFor)
 {
     const std::string song = Music("song.wav", 0.5);
     const std::string other = Music("other.wav", 0.5);
-    const std::string taken = m_folder.File("song.MP3");
+    const std::string taken = m_folder.File("song.mp3");
     WriteText(taken, "precious");
     const auto before = std::filesystem::last_write_time(taken);
 
@@ -161,14 +161,14 @@ TEST_F(Cli, ExistingDestinationIsLeftAloneUnlessAskedFor)
     EXPECT_NE(result.err.find("--overwrite"), std::string::npos) << result.err;
     EXPECT_EQ(ReadBytes(taken), std::vector<uint8_t>({'p', 'r', 'e', 'c', 'i', 'o', 'u', 's'}));
     EXPECT_EQ(std::filesystem::last_write_time(taken), before);
-    EXPECT_TRUE(std::filesystem::exists(m_folder.File("other.MP3")));
+    EXPECT_TRUE(std::filesystem::exists(m_folder.File("other.mp3")));
 
     result = m_cli.Run({"convert", "--to", "mp3:96", "--overwrite", song});
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_GT(std::filesystem::file_size(taken), 1000u);
 
     // The source itself is never a destination, not even when asked.
-    const std::string wave = Music("same.WAV", 0.5);
+    const std::string wave = Music("same.wav", 0.5);
     const std::vector<uint8_t> original = ReadBytes(wave);
     result = m_cli.Run({"convert", "--to", "wav:pcm:8000:8:1", "--overwrite", wave});
     EXPECT_EQ(result.status, 1);
@@ -183,10 +183,10 @@ TEST_F(Cli, OutputIsAFolderOrAFileAsGiven)
     ASSERT_EQ(m_cli.Run({"convert", "--to", "wav:alaw:8000:1", "--quiet", "-o", "single.wav", a}).status, 0);
     EXPECT_TRUE(std::filesystem::is_regular_file(m_folder.File("single.wav")));
     ASSERT_EQ(m_cli.Run({"convert", "--to", "wav:alaw:8000:1", "--quiet", "-o", "folder/", a}).status, 0);
-    EXPECT_TRUE(std::filesystem::is_regular_file(m_folder.File("folder/a.WAV")));
+    EXPECT_TRUE(std::filesystem::is_regular_file(m_folder.File("folder/a.wav")));
     ASSERT_EQ(m_cli.Run({"convert", "--to", "wav:alaw:8000:1", "--quiet", "-o", "deep/er", a, b}).status, 0);
-    EXPECT_TRUE(std::filesystem::is_regular_file(m_folder.File("deep/er/a.WAV")));
-    EXPECT_TRUE(std::filesystem::is_regular_file(m_folder.File("deep/er/b.WAV")));
+    EXPECT_TRUE(std::filesystem::is_regular_file(m_folder.File("deep/er/a.wav")));
+    EXPECT_TRUE(std::filesystem::is_regular_file(m_folder.File("deep/er/b.wav")));
     // A PCM rate the format list does not offer is taken as given.
     ASSERT_EQ(m_cli.Run({"convert", "--to", "wav:pcm:37800:16:1", "--quiet", "-o", "odd.wav", a}).status, 0);
     SWaveHeader odd;
@@ -216,10 +216,10 @@ TEST_F(Cli, PresetsAreSavedListedUsedAndDeleted)
     EXPECT_EQ(m_cli.Run({"presets", "save", "Small IMA", "--to", "mp3:64:22050:1"}).status, 2);
     EXPECT_EQ(m_cli.Run({"presets", "save", "Small IMA", "--to", "mp3:64"}).status, 2) << "needs RATE:CHANNELS";
 
-    result = m_cli.Run({"convert", "--preset", "Small IMA", "--quiet", song});
+    result = m_cli.Run({"convert", "--preset", "Small IMA", "--quiet", "-o", m_folder.File("out") + "/", song});
     ASSERT_EQ(result.status, 0) << result.err;
     SWaveHeader header;
-    ASSERT_TRUE(ReadWaveHeader(m_folder.File("song.WAV"), header));
+    ASSERT_TRUE(ReadWaveHeader(m_folder.File("out/song.wav"), header));
     EXPECT_EQ(header.tag, 0x11);
     EXPECT_EQ(header.rate, 22050u);
 
@@ -235,15 +235,15 @@ TEST_F(Cli, ProjectIsWrittenAndRunLater)
     SCliResult result = m_cli.Run(
         {"convert", "--to", "wav:ulaw:8000:1", "-o", "out", "--save-project", "work.cnv", "--no-convert", a, b});
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_FALSE(std::filesystem::exists(m_folder.File("out/a.WAV")));
+    EXPECT_FALSE(std::filesystem::exists(m_folder.File("out/a.wav")));
     const std::vector<uint8_t> project = ReadBytes(m_folder.File("work.cnv"));
     ASSERT_GE(project.size(), 6u);
     EXPECT_EQ(std::string(project.begin(), project.begin() + 6), "AUD200");
 
     result = m_cli.Run({"run", "work.cnv", "-j", "2"});
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_TRUE(std::filesystem::exists(m_folder.File("out/a.WAV")));
-    EXPECT_TRUE(std::filesystem::exists(m_folder.File("out/b.WAV")));
+    EXPECT_TRUE(std::filesystem::exists(m_folder.File("out/a.wav")));
+    EXPECT_TRUE(std::filesystem::exists(m_folder.File("out/b.wav")));
     // A second run finds the destinations there.
     EXPECT_EQ(m_cli.Run({"run", "work.cnv"}).status, 1);
     EXPECT_EQ(m_cli.Run({"run", "work.cnv", "--overwrite"}).status, 0);
@@ -253,12 +253,12 @@ TEST_F(Cli, DeleteSourceOnlyAfterAConversion)
 {
     const std::string kept = Music("kept.wav", 0.3);
     const std::string gone = Music("gone.wav", 0.3);
-    WriteText(m_folder.File("kept.MP3"), "in the way");
+    WriteText(m_folder.File("kept.mp3"), "in the way");
     const SCliResult result = m_cli.Run({"convert", "--to", "mp3:64", "--delete-source", kept, gone});
     EXPECT_EQ(result.status, 1);
     EXPECT_TRUE(std::filesystem::exists(kept));
     EXPECT_FALSE(std::filesystem::exists(gone));
-    EXPECT_TRUE(std::filesystem::exists(m_folder.File("gone.MP3")));
+    EXPECT_TRUE(std::filesystem::exists(m_folder.File("gone.mp3")));
 }
 
 TEST_F(Cli, InformationStatisticsAndListings)
@@ -298,10 +298,10 @@ TEST_F(Cli, InformationStatisticsAndListings)
 TEST_F(Cli, WithoutTerminalThereAreNoRedraws)
 {
     const std::string song = Music("song.wav", 1.0);
-    const SCliResult result = m_cli.Run({"convert", "--to", "wav:gsm:8000", song});
+    const SCliResult result = m_cli.Run({"convert", "--to", "wav:gsm:8000", "-o", m_folder.File("out") + "/", song});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.err.find('\r'), std::string::npos);
-    EXPECT_NE(result.out.find("converted: " + song + " -> " + m_folder.File("song.WAV")), std::string::npos)
+    EXPECT_NE(result.out.find("converted: " + song + " -> " + m_folder.File("out/song.wav")), std::string::npos)
         << result.out;
     EXPECT_NE(result.out.find("Converted 1 of 1 item in"), std::string::npos) << result.out;
 }

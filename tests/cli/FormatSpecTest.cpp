@@ -40,7 +40,7 @@ protected:
 TEST_F(FormatSpecs, ResolvesToTheFirstOfferedFormatWithThoseValues)
 {
     struct SCase {
-        const char* spec;
+        const char* choice;
         uint16_t tag;
         uint32_t rate;
         uint16_t channels;
@@ -64,13 +64,13 @@ TEST_F(FormatSpecs, ResolvesToTheFirstOfferedFormatWithThoseValues)
         {"mp3:mp3:32:16000:1", 0x55, 16000, 1, 0, 4000, "MP3"},
     };
     for (const SCase& c : cases) {
-        SCOPED_TRACE(c.spec);
-        SFormatSpec spec;
+        SCOPED_TRACE(c.choice);
+        SFormatSpec choice;
         std::string error;
-        ASSERT_TRUE(ParseFormatSpec(c.spec, m_libraries, spec, error)) << error;
-        EXPECT_EQ(spec.library->GetExtension(), c.extension);
+        ASSERT_TRUE(ParseFormatSpec(c.choice, m_libraries, choice, error)) << error;
+        EXPECT_EQ(choice.library->GetExtension(), c.extension);
         CAudioFormat format;
-        ASSERT_TRUE(ResolveFormatSpec(spec, nullptr, format, error)) << error;
+        ASSERT_TRUE(ResolveFormatSpec(choice, nullptr, format, error)) << error;
         const WAVEFORMATEX& block = *format.GetFormat();
         EXPECT_EQ(block.wFormatTag, c.tag);
         EXPECT_EQ(block.nSamplesPerSec, c.rate);
@@ -82,26 +82,26 @@ TEST_F(FormatSpecs, ResolvesToTheFirstOfferedFormatWithThoseValues)
             EXPECT_EQ(block.nAvgBytesPerSec, c.bytesPerSecond);
         }
         EXPECT_TRUE(format.IsAvailable());
-        EXPECT_TRUE(spec.library->CheckFormat(format));
+        EXPECT_TRUE(choice.library->CheckFormat(format));
     }
 }
 
 TEST_F(FormatSpecs, Mp3WithoutRateAndChannelsTakesTheSources)
 {
-    SFormatSpec spec;
+    SFormatSpec choice;
     std::string error;
-    ASSERT_TRUE(ParseFormatSpec("mp3:128", m_libraries, spec, error)) << error;
-    EXPECT_TRUE(spec.NeedsSource());
+    ASSERT_TRUE(ParseFormatSpec("mp3:128", m_libraries, choice, error)) << error;
+    EXPECT_TRUE(choice.NeedsSource());
     CAudioFormat format;
-    EXPECT_FALSE(ResolveFormatSpec(spec, nullptr, format, error));
+    EXPECT_FALSE(ResolveFormatSpec(choice, nullptr, format, error));
 
     const WAVEFORMATEX mono = Pcm(32000, 16, 1);
-    ASSERT_TRUE(ResolveFormatSpec(spec, &mono, format, error)) << error;
+    ASSERT_TRUE(ResolveFormatSpec(choice, &mono, format, error)) << error;
     EXPECT_EQ(format.GetFormat()->nSamplesPerSec, 32000u);
     EXPECT_EQ(format.GetFormat()->nChannels, 1);
 
     const WAVEFORMATEX high = Pcm(96000, 16, 2);
-    EXPECT_FALSE(ResolveFormatSpec(spec, &high, format, error));
+    EXPECT_FALSE(ResolveFormatSpec(choice, &high, format, error));
     EXPECT_NE(error.find("source's 96000 Hz and 2 channels"), std::string::npos) << error;
     EXPECT_NE(error.find("valid RATE:CHANNELS at 128 kbit/s: 16000:1 16000:2 22050:1"), std::string::npos) << error;
 }
@@ -109,7 +109,7 @@ TEST_F(FormatSpecs, Mp3WithoutRateAndChannelsTakesTheSources)
 TEST_F(FormatSpecs, WrongSpecsNameWhatIsValid)
 {
     struct SCase {
-        const char* spec;
+        const char* choice;
         bool parses;
         const char* message;
     };
@@ -131,14 +131,14 @@ TEST_F(FormatSpecs, WrongSpecsNameWhatIsValid)
         {"mp3:100:44100:2", false, "writes no MPEG Layer-3 format of 100 kbit/s; valid KBPS: 8 16 24"},
     };
     for (const SCase& c : cases) {
-        SCOPED_TRACE(c.spec);
-        SFormatSpec spec;
+        SCOPED_TRACE(c.choice);
+        SFormatSpec choice;
         std::string error;
-        const bool parsed = ParseFormatSpec(c.spec, m_libraries, spec, error);
+        const bool parsed = ParseFormatSpec(c.choice, m_libraries, choice, error);
         EXPECT_EQ(parsed, c.parses) << error;
         if (parsed) {
             CAudioFormat format;
-            EXPECT_FALSE(ResolveFormatSpec(spec, nullptr, format, error));
+            EXPECT_FALSE(ResolveFormatSpec(choice, nullptr, format, error));
         }
         EXPECT_NE(error.find(c.message), std::string::npos) << error;
     }
@@ -155,12 +155,12 @@ TEST_F(FormatSpecs, EveryOfferedFormatHasASpecThatNamesIt)
             for (const SOfferedFormat& offered : OfferedFormats(*library, tag.tag)) {
                 const std::string text = FormatSpecOf(*library, *offered.format.GetFormat());
                 SCOPED_TRACE(text);
-                SFormatSpec spec;
+                SFormatSpec choice;
                 std::string error;
                 CAudioFormat format;
-                ASSERT_TRUE(ParseFormatSpec(text, m_libraries, spec, error)) << error;
-                ASSERT_TRUE(ResolveFormatSpec(spec, nullptr, format, error)) << error;
-                EXPECT_EQ(spec.library, library);
+                ASSERT_TRUE(ParseFormatSpec(text, m_libraries, choice, error)) << error;
+                ASSERT_TRUE(ResolveFormatSpec(choice, nullptr, format, error)) << error;
+                EXPECT_EQ(choice.library, library);
                 // The first offered format with the same values; equal heads
                 // for all but formats that differ only in their extra bytes.
                 EXPECT_EQ(std::memcmp(format.GetFormat(), offered.format.GetFormat(), 16), 0);
