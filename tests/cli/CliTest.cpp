@@ -7,35 +7,33 @@
 
 #include "CliTestSupport.h"
 #include "platform/ProfileStore.h"
+#include "support/AudioFormats.h"
+#include "support/FileBytes.h"
+#include "support/PeerCommand.h"
+#include "support/ScratchFolder.h"
+#include "support/WaveFile.h"
 
 namespace cli_test {
 namespace {
 
+using namespace testsupport;
+
 class Cli : public ::testing::Test {
 protected:
-    ScratchFolder m_folder;
+    UserScratchFolder m_folder;
     CInstalledCli m_cli{m_folder};
 
     std::string Music(const std::string& name, double seconds = 2.0, uint32_t rate = 44100, uint16_t channels = 2)
     {
         const std::string path = m_folder.File(name);
-        WriteMusicWave(path, rate, channels, seconds);
+        WriteMusicWave(path, rate, channels, static_cast<size_t>(rate * seconds));
         return path;
-    }
-
-    static long Mp3Frames(const std::string& path, int channels)
-    {
-        std::string raw;
-        if (Shell("mpg123 -q -s '" + path + "' 2>/dev/null | wc -c", &raw) != 0) {
-            return -1;
-        }
-        return std::stol(raw) / (2L * channels);
     }
 };
 
 TEST_F(Cli, ConvertsToMp3ImaAdpcmAndSmallPcm)
 {
-    if (!HaveTool("mpg123") || !HaveTool("sox")) {
+    if (!HaveCommand("mpg123") || !HaveCommand("sox")) {
         GTEST_SKIP() << "mpg123 and sox are needed";
     }
     const std::string source = Music("song.wav", 2.0);
@@ -53,29 +51,30 @@ TEST_F(Cli, ConvertsToMp3ImaAdpcmAndSmallPcm)
         ASSERT_TRUE(std::filesystem::exists(m_folder.File(c.output)));
     }
 
-    const long mp3 = Mp3Frames(m_folder.File("out/song.mp3"), 2);
+    const long mp3 = Mp3DecodedFrames(m_folder.File("out/song.mp3"), 2);
     EXPECT_GE(mp3, 88200);
     EXPECT_LE(mp3, 88200 + 3 * 1152);
 
-    SWaveHeader ima;
-    ASSERT_TRUE(ReadWaveHeader(m_folder.File("out/song-ima.wav"), ima));
-    EXPECT_EQ(ima.tag, 0x11);
-    EXPECT_EQ(ima.rate, 22050u);
-    EXPECT_EQ(ima.channels, 1);
-    const double imaSeconds = static_cast<double>(ima.dataBytes / ima.blockAlign) * ima.samplesPerBlock / 22050.0;
+    WaveContents ima;
+    ASSERT_TRUE(ReadWaveFile(m_folder.File("out/song-ima.wav"), ima));
+    EXPECT_EQ(ima.Format()->wFormatTag, 0x11);
+    EXPECT_EQ(ima.Format()->nSamplesPerSec, 22050u);
+    EXPECT_EQ(ima.Format()->nChannels, 1);
+    const double imaSeconds =
+        static_cast<double>(ima.data.size() / ima.Format()->nBlockAlign) * SamplesPerBlock(ima.format) / 22050.0;
     EXPECT_NEAR(imaSeconds, 2.0, 0.05);
     std::string soxType;
-    ASSERT_EQ(Shell("soxi -e '" + m_folder.File("out/song-ima.wav") + "'", &soxType), 0);
+    ASSERT_EQ(RunCommand("soxi -e " + ShellQuoted(m_folder.File("out/song-ima.wav")), soxType), 0);
     EXPECT_NE(soxType.find("IMA ADPCM"), std::string::npos) << soxType;
 
     std::string samples;
-    ASSERT_EQ(Shell("soxi -s '" + m_folder.File("out/song-8.wav") + "'", &samples), 0);
+    ASSERT_EQ(RunCommand("soxi -s " + ShellQuoted(m_folder.File("out/song-8.wav")), samples), 0);
     EXPECT_EQ(std::stol(samples), 44100);
-    SWaveHeader small;
-    ASSERT_TRUE(ReadWaveHeader(m_folder.File("out/song-8.wav"), small));
-    EXPECT_EQ(small.bits, 8);
-    EXPECT_EQ(small.channels, 1);
-    EXPECT_EQ(small.rate, 22050u);
+    WaveContents small;
+    ASSERT_TRUE(ReadWaveFile(m_folder.File("out/song-8.wav"), small));
+    EXPECT_EQ(small.Format()->wBitsPerSample, 8);
+    EXPECT_EQ(small.Format()->nChannels, 1);
+    EXPECT_EQ(small.Format()->nSamplesPerSec, 22050u);
 }
 
 TEST_F(Cli, TwoJobsWriteTheSameFilesAsOne)
@@ -189,9 +188,9 @@ TEST_F(Cli, OutputIsAFolderOrAFileAsGiven)
     EXPECT_TRUE(std::filesystem::is_regular_file(m_folder.File("deep/er/b.wav")));
     // A PCM rate the format list does not offer is taken as given.
     ASSERT_EQ(m_cli.Run({"convert", "--to", "wav:pcm:37800:16:1", "--quiet", "-o", "odd.wav", a}).status, 0);
-    SWaveHeader odd;
-    ASSERT_TRUE(ReadWaveHeader(m_folder.File("odd.wav"), odd));
-    EXPECT_EQ(odd.rate, 37800u);
+    WaveContents odd;
+    ASSERT_TRUE(ReadWaveFile(m_folder.File("odd.wav"), odd));
+    EXPECT_EQ(odd.Format()->nSamplesPerSec, 37800u);
 }
 
 TEST_F(Cli, PresetsAreSavedListedUsedAndDeleted)
@@ -218,10 +217,10 @@ TEST_F(Cli, PresetsAreSavedListedUsedAndDeleted)
 
     result = m_cli.Run({"convert", "--preset", "Small IMA", "--quiet", "-o", m_folder.File("out") + "/", song});
     ASSERT_EQ(result.status, 0) << result.err;
-    SWaveHeader header;
-    ASSERT_TRUE(ReadWaveHeader(m_folder.File("out/song.wav"), header));
-    EXPECT_EQ(header.tag, 0x11);
-    EXPECT_EQ(header.rate, 22050u);
+    WaveContents header;
+    ASSERT_TRUE(ReadWaveFile(m_folder.File("out/song.wav"), header));
+    EXPECT_EQ(header.Format()->wFormatTag, 0x11);
+    EXPECT_EQ(header.Format()->nSamplesPerSec, 22050u);
 
     EXPECT_EQ(m_cli.Run({"presets", "delete", "Small IMA"}).status, 0);
     EXPECT_EQ(m_cli.Run({"presets"}).out, "");

@@ -1,41 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <memory>
 
+#include "CliTestSupport.h"
 #include "cli/CliArguments.h"
 #include "cli/FormatSpec.h"
 #include "cli/OutputPaths.h"
 #include "formats/SavedFormats.h"
-#include "libhost/FileFormatLibrary.h"
+#include "support/AudioFormats.h"
 
 namespace {
 
-class FormatSpecs : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        for (const char* name : {"AUDFFWAV.so", "AUDFFMP3.so"}) {
-            auto library = std::make_unique<CFileFormatLibrary>();
-            ASSERT_TRUE(library->Load(std::string(ORVANO_BIN_DIR) + "/" + name, "English"));
-            m_libraries.Append(std::move(library));
-        }
-    }
+using testsupport::PcmFormat;
 
-    static WAVEFORMATEX Pcm(uint32_t rate, uint16_t bits, uint16_t channels)
-    {
-        WAVEFORMATEX format{};
-        format.wFormatTag = WAVE_FORMAT_PCM;
-        format.nChannels = channels;
-        format.nSamplesPerSec = rate;
-        format.nBlockAlign = static_cast<uint16_t>(channels * bits / 8);
-        format.nAvgBytesPerSec = rate * format.nBlockAlign;
-        format.wBitsPerSample = bits;
-        return format;
-    }
-
-    COwningList<CFileFormatLibrary> m_libraries;
-};
+class FormatSpecs : public cli_test::OutputLibrariesTest {};
 
 TEST_F(FormatSpecs, ResolvesToTheFirstOfferedFormatWithThoseValues)
 {
@@ -67,7 +45,7 @@ TEST_F(FormatSpecs, ResolvesToTheFirstOfferedFormatWithThoseValues)
         SCOPED_TRACE(c.choice);
         SFormatSpec choice;
         std::string error;
-        ASSERT_TRUE(ParseFormatSpec(c.choice, m_libraries, choice, error)) << error;
+        ASSERT_TRUE(ParseFormatSpec(c.choice, m_libraries.list, choice, error)) << error;
         EXPECT_EQ(choice.library->GetExtension(), c.extension);
         CAudioFormat format;
         ASSERT_TRUE(ResolveFormatSpec(choice, nullptr, format, error)) << error;
@@ -90,17 +68,17 @@ TEST_F(FormatSpecs, Mp3WithoutRateAndChannelsTakesTheSources)
 {
     SFormatSpec choice;
     std::string error;
-    ASSERT_TRUE(ParseFormatSpec("mp3:128", m_libraries, choice, error)) << error;
+    ASSERT_TRUE(ParseFormatSpec("mp3:128", m_libraries.list, choice, error)) << error;
     EXPECT_TRUE(choice.NeedsSource());
     CAudioFormat format;
     EXPECT_FALSE(ResolveFormatSpec(choice, nullptr, format, error));
 
-    const WAVEFORMATEX mono = Pcm(32000, 16, 1);
+    const WAVEFORMATEX mono = PcmFormat(32000, 16, 1);
     ASSERT_TRUE(ResolveFormatSpec(choice, &mono, format, error)) << error;
     EXPECT_EQ(format.GetFormat()->nSamplesPerSec, 32000u);
     EXPECT_EQ(format.GetFormat()->nChannels, 1);
 
-    const WAVEFORMATEX high = Pcm(96000, 16, 2);
+    const WAVEFORMATEX high = PcmFormat(96000, 16, 2);
     EXPECT_FALSE(ResolveFormatSpec(choice, &high, format, error));
     EXPECT_NE(error.find("source's 96000 Hz and 2 channels"), std::string::npos) << error;
     EXPECT_NE(error.find("valid RATE:CHANNELS at 128 kbit/s: 16000:1 16000:2 22050:1"), std::string::npos) << error;
@@ -134,7 +112,7 @@ TEST_F(FormatSpecs, WrongSpecsNameWhatIsValid)
         SCOPED_TRACE(c.choice);
         SFormatSpec choice;
         std::string error;
-        const bool parsed = ParseFormatSpec(c.choice, m_libraries, choice, error);
+        const bool parsed = ParseFormatSpec(c.choice, m_libraries.list, choice, error);
         EXPECT_EQ(parsed, c.parses) << error;
         if (parsed) {
             CAudioFormat format;
@@ -147,7 +125,7 @@ TEST_F(FormatSpecs, WrongSpecsNameWhatIsValid)
 TEST_F(FormatSpecs, EveryOfferedFormatHasASpecThatNamesIt)
 {
     std::size_t checked = 0;
-    for (const CFileFormatLibrary* library : OfferedLibraries(m_libraries)) {
+    for (const CFileFormatLibrary* library : OfferedLibraries(m_libraries.list)) {
         for (const SOfferedTag& tag : OfferedFormatTags(*library)) {
             if (CodecNameOfTag(tag.tag).empty()) {
                 continue;
@@ -158,7 +136,7 @@ TEST_F(FormatSpecs, EveryOfferedFormatHasASpecThatNamesIt)
                 SFormatSpec choice;
                 std::string error;
                 CAudioFormat format;
-                ASSERT_TRUE(ParseFormatSpec(text, m_libraries, choice, error)) << error;
+                ASSERT_TRUE(ParseFormatSpec(text, m_libraries.list, choice, error)) << error;
                 ASSERT_TRUE(ResolveFormatSpec(choice, nullptr, format, error)) << error;
                 EXPECT_EQ(choice.library, library);
                 // The first offered format with the same values; equal heads

@@ -2,27 +2,15 @@
 // found again among the formats the destination dialog offers.
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include "CliTestSupport.h"
 #include "formats/SavedFormats.h"
-#include "libhost/FileFormatLibrary.h"
 #include "platform/ProfileStore.h"
+#include "support/ScratchFolder.h"
 
 namespace {
 
-class SavedFormats : public ::testing::Test {
+class SavedFormats : public cli_test::OutputLibrariesTest {
 protected:
-    void SetUp() override
-    {
-        for (const char* name : {"AUDFFWAV.so", "AUDFFMP3.so"}) {
-            auto library = std::make_unique<CFileFormatLibrary>();
-            ASSERT_TRUE(library->Load(std::string(ORVANO_BIN_DIR) + "/" + name, "English"));
-            const CFileFormatLibrary* loaded = m_libraries.Append(std::move(library));
-            (loaded->GetExtension() == "WAV" ? m_wave : m_mp3) = loaded;
-        }
-    }
-
     // The first offered format of tag for the library.
     CAudioFormat Offered(const CFileFormatLibrary& library, uint16_t tag, uint32_t rate, uint16_t channels)
     {
@@ -35,10 +23,8 @@ protected:
         return {};
     }
 
-    cli_test::ScratchFolder m_folder;
-    COwningList<CFileFormatLibrary> m_libraries;
-    const CFileFormatLibrary* m_wave = nullptr;
-    const CFileFormatLibrary* m_mp3 = nullptr;
+    // The saved formats are settings: they stay in the folder.
+    testsupport::UserScratchFolder m_folder;
 };
 
 TEST_F(SavedFormats, ValueLayout)
@@ -71,7 +57,7 @@ TEST_F(SavedFormats, ValueLayout)
 
 TEST_F(SavedFormats, OnlyWellFormedValuesAreValid)
 {
-    const SavedFormatValue good = EncodeSavedFormat("WAV", false, *Offered(*m_wave, 1, 44100, 2).GetFormat());
+    const SavedFormatValue good = EncodeSavedFormat("WAV", false, *Offered(*m_libraries.wave, 1, 44100, 2).GetFormat());
     struct SCase {
         const char* what;
         std::vector<uint8_t> value;
@@ -101,10 +87,10 @@ TEST_F(SavedFormats, StoredUnderTheirTrimmedNames)
 {
     EXPECT_TRUE(ListSavedFormatNames().empty());
     EXPECT_EQ(TrimSavedFormatName(" \t My Format \r\n"), "My Format");
-    const CAudioFormat ima = Offered(*m_wave, 0x11, 22050, 1);
-    ASSERT_TRUE(WriteSavedFormat("zeta", *m_wave, true, ima));
-    ASSERT_TRUE(WriteSavedFormat("Alpha/Beta", *m_mp3, false, Offered(*m_mp3, 0x55, 44100, 2)));
-    EXPECT_FALSE(WriteSavedFormat("", *m_wave, true, ima));
+    const CAudioFormat ima = Offered(*m_libraries.wave, 0x11, 22050, 1);
+    ASSERT_TRUE(WriteSavedFormat("zeta", *m_libraries.wave, true, ima));
+    ASSERT_TRUE(WriteSavedFormat("Alpha/Beta", *m_libraries.mp3, false, Offered(*m_libraries.mp3, 0x55, 44100, 2)));
+    EXPECT_FALSE(WriteSavedFormat("", *m_libraries.wave, true, ima));
     EXPECT_EQ(ListSavedFormatNames(), (std::vector<std::string>{"Alpha/Beta", "zeta"}));
 
     SSavedFormat saved;
@@ -123,31 +109,31 @@ TEST_F(SavedFormats, StoredUnderTheirTrimmedNames)
 TEST_F(SavedFormats, MatchedAgainstWhatIsOffered)
 {
     // The File Format list is sorted: "MP3 - ..." before "WAV - ...".
-    const std::vector<const CFileFormatLibrary*> offered = OfferedLibraries(m_libraries);
+    const std::vector<const CFileFormatLibrary*> offered = OfferedLibraries(m_libraries.list);
     ASSERT_EQ(offered.size(), 2u);
-    EXPECT_EQ(offered[0], m_mp3);
+    EXPECT_EQ(offered[0], m_libraries.mp3);
 
     // The extra bytes are not stored; the offered format supplies them.
-    const CAudioFormat ima = Offered(*m_wave, 0x11, 22050, 1);
+    const CAudioFormat ima = Offered(*m_libraries.wave, 0x11, 22050, 1);
     ASSERT_GT(ima.GetFormat()->cbSize, 0);
     SSavedFormat saved;
     ASSERT_TRUE(DecodeSavedFormat(EncodeSavedFormat("WAV", true, *ima.GetFormat()), saved));
     const CFileFormatLibrary* library = nullptr;
     CAudioFormat format;
-    ASSERT_EQ(MatchSavedFormat(saved, m_libraries, library, format), ESavedFormatMatch::Matched);
-    EXPECT_EQ(library, m_wave);
+    ASSERT_EQ(MatchSavedFormat(saved, m_libraries.list, library, format), ESavedFormatMatch::Matched);
+    EXPECT_EQ(library, m_libraries.wave);
     EXPECT_TRUE(format.IsEqual(ima));
 
     SSavedFormat missing = saved;
     missing.extension = "OGG";
-    EXPECT_EQ(MatchSavedFormat(missing, m_libraries, library, format), ESavedFormatMatch::LibraryMissing);
+    EXPECT_EQ(MatchSavedFormat(missing, m_libraries.list, library, format), ESavedFormatMatch::LibraryMissing);
     EXPECT_EQ(library, nullptr);
     SSavedFormat wrongTag = saved;
     wrongTag.extension = "MP3";
-    EXPECT_EQ(MatchSavedFormat(wrongTag, m_libraries, library, format), ESavedFormatMatch::TagMissing);
+    EXPECT_EQ(MatchSavedFormat(wrongTag, m_libraries.list, library, format), ESavedFormatMatch::TagMissing);
     SSavedFormat oddRate = saved;
     oddRate.head.nSamplesPerSec = 12345;
-    EXPECT_EQ(MatchSavedFormat(oddRate, m_libraries, library, format), ESavedFormatMatch::FormatMissing);
+    EXPECT_EQ(MatchSavedFormat(oddRate, m_libraries.list, library, format), ESavedFormatMatch::FormatMissing);
 }
 
 } // namespace

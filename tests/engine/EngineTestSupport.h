@@ -1,13 +1,12 @@
-// Fixtures of the run's tests: a scratch folder with its own settings and
-// statistics, generated audio in WAVE and fault-library files, the real and
-// the fault libraries, a display that records, and stream calls that count
-// open streams and fail a chosen call.
+// Fixtures of the run's tests: files of the fault library, the real and the
+// fault libraries, a display that records, and stream calls that count open
+// streams and fail a chosen call. Scratch folders, WAVE files, signals and
+// format blocks come from the shared support (support/).
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -17,55 +16,19 @@
 #include "engine/ConversionRun.h"
 #include "formats/AudioFormat.h"
 #include "libhost/FileFormatLibrary.h"
+#include "support/FileBytes.h"
+#include "support/ScratchFolder.h"
+#include "support/core/Libraries.h"
 
 namespace engine_test {
 
-// A folder of the test's own, with XDG_CONFIG_HOME and XDG_DATA_HOME pointing
-// into it while it exists.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
+// The folder of the run's statistics file inside a scratch folder, made.
+std::string StatisticsFolder(const testsupport::ScratchFolder& folder);
 
-    std::string Path() const { return m_path.string(); }
-    std::string File(const std::string& name) const { return (m_path / name).string(); }
-    std::string StatisticsFolder() const { return File("statistics"); }
+// "FLT1", the size of the format block, the block and the data.
+void WriteFaultFile(const std::string& path, const CAudioFormat& format, const testsupport::Bytes& data);
 
-private:
-    std::filesystem::path m_path;
-    std::string m_oldConfig;
-    std::string m_oldData;
-    bool m_hadConfig = false;
-    bool m_hadData = false;
-};
-
-CAudioFormat Pcm(uint32_t rate, uint16_t bits, uint16_t channels);
-// The first format the codec layer enumerates for tag with these values
-// (0: any), or an empty record.
-CAudioFormat Enumerated(uint16_t tag, uint32_t rate, uint16_t channels, uint32_t kbps = 0);
-
-// Frames of a music-like signal (a few partials and a little noise), 16-bit
-// interleaved, the same for the same seed.
-std::vector<int16_t> MusicSamples(uint32_t rate, uint16_t channels, uint32_t frames, uint32_t seed = 1);
-std::vector<uint8_t> AsBytes(const std::vector<int16_t>& samples);
-
-struct SAudioFile {
-    std::vector<uint8_t> format; // the format block as stored
-    std::vector<uint8_t> data;
-    const WAVEFORMATEX* Format() const { return reinterpret_cast<const WAVEFORMATEX*>(format.data()); }
-};
-void WriteWave(const std::string& path, const CAudioFormat& format, const std::vector<uint8_t>& data);
-bool ReadWave(const std::string& path, SAudioFile& file);
-void WriteFaultFile(const std::string& path, const CAudioFormat& format, const std::vector<uint8_t>& data);
-bool ReadFaultFile(const std::string& path, SAudioFile& file);
-std::vector<uint8_t> ReadBytes(const std::string& path);
-
-struct SLibraries {
-    COwningList<CFileFormatLibrary> list;
-    const CFileFormatLibrary* wave = nullptr;
-    const CFileFormatLibrary* mp3 = nullptr;
+struct SLibraries : testsupport::LoadedLibraries {
     const CFileFormatLibrary* fault = nullptr;
 };
 // The WAVE, MP3 and fault libraries, in that order.
@@ -148,13 +111,9 @@ struct SRunResult {
 
 // Options for a test run: the scratch folder's statistics, the watched
 // stream calls, no priority change, a clock that advances 7 ms per reading.
-SRunOptions TestOptions(const ScratchFolder& folder);
+SRunOptions TestOptions(const testsupport::ScratchFolder& folder);
 
 SRunResult RunToEnd(std::vector<SRunItem> items, const SRunOptions& options,
                     std::shared_ptr<CRecordingDisplay> display = std::make_shared<CRecordingDisplay>());
-
-// The number of samples a decoder makes of an MP3 file (mpg123), or -1.
-long Mp3DecodedFrames(const std::string& path, int channels);
-bool HaveTool(const std::string& name);
 
 } // namespace engine_test

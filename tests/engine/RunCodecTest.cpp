@@ -10,9 +10,15 @@
 #include "EngineTestSupport.h"
 #include "app/AppSettings.h"
 #include "platform/ProfileStore.h"
+#include "support/AudioFormats.h"
+#include "support/PeerCommand.h"
+#include "support/Signals.h"
+#include "support/WaveFile.h"
 
 namespace engine_test {
 namespace {
+
+using namespace testsupport;
 
 struct SCodec {
     const char* name;
@@ -23,15 +29,15 @@ struct SCodec {
 std::vector<SCodec> Codecs()
 {
     return {
-        {"pcm16", Pcm(44100, 16, 2), false},
-        {"pcm8", Pcm(22050, 8, 1), false},
-        {"float", Enumerated(WAVE_FORMAT_IEEE_FLOAT, 22050, 2), false},
-        {"alaw", Enumerated(WAVE_FORMAT_ALAW, 8000, 1), false},
-        {"ulaw", Enumerated(WAVE_FORMAT_MULAW, 16000, 2), false},
-        {"ima", Enumerated(WAVE_FORMAT_IMA_ADPCM, 22050, 1), false},
-        {"msadpcm", Enumerated(WAVE_FORMAT_ADPCM, 11025, 2), false},
-        {"gsm", Enumerated(WAVE_FORMAT_GSM610, 8000, 1), false},
-        {"mp3", Enumerated(WAVE_FORMAT_MPEGLAYER3, 44100, 2, 128), true},
+        {"pcm16", PcmAudioFormat(44100, 16, 2), false},
+        {"pcm8", PcmAudioFormat(22050, 8, 1), false},
+        {"float", EnumeratedAudioFormat(WAVE_FORMAT_IEEE_FLOAT, 22050, 2), false},
+        {"alaw", EnumeratedAudioFormat(WAVE_FORMAT_ALAW, 8000, 1), false},
+        {"ulaw", EnumeratedAudioFormat(WAVE_FORMAT_MULAW, 16000, 2), false},
+        {"ima", EnumeratedAudioFormat(WAVE_FORMAT_IMA_ADPCM, 22050, 1), false},
+        {"msadpcm", EnumeratedAudioFormat(WAVE_FORMAT_ADPCM, 11025, 2), false},
+        {"gsm", EnumeratedAudioFormat(WAVE_FORMAT_GSM610, 8000, 1), false},
+        {"mp3", EnumeratedAudioFormat(WAVE_FORMAT_MPEGLAYER3, 44100, 2, 16000), true},
     };
 }
 
@@ -44,8 +50,8 @@ double Duration(const std::string& path, const SCodec& codec)
         const long frames = Mp3DecodedFrames(path, format.nChannels);
         return frames < 0 ? -1.0 : static_cast<double>(frames) / format.nSamplesPerSec;
     }
-    SAudioFile file;
-    if (!ReadWave(path, file) || std::memcmp(file.Format(), &format, WAVEFORMATEX_HEAD_SIZE) != 0) {
+    WaveContents file;
+    if (!ReadWaveFile(path, file) || std::memcmp(file.Format(), &format, WAVEFORMATEX_HEAD_SIZE) != 0) {
         return -1.0;
     }
     if (format.wFormatTag == WAVE_FORMAT_PCM || format.wFormatTag == WAVE_FORMAT_IEEE_FLOAT ||
@@ -55,7 +61,7 @@ double Duration(const std::string& path, const SCodec& codec)
     // Block codecs: whole blocks of a known number of samples.
     uint32_t samplesPerBlock = 320;
     if (format.wFormatTag != WAVE_FORMAT_GSM610) {
-        samplesPerBlock = file.Format()->cbSize >= 2 ? *reinterpret_cast<const uint16_t*>(file.format.data() + 18) : 0;
+        samplesPerBlock = SamplesPerBlock(file.format);
     }
     const double blocks = static_cast<double>(file.data.size()) / format.nBlockAlign;
     return blocks * samplesPerBlock / format.nSamplesPerSec;
@@ -71,13 +77,13 @@ protected:
         return codec.mp3File ? m_libraries->mp3 : m_libraries->wave;
     }
 
-    ScratchFolder m_folder;
+    UserScratchFolder m_folder;
     std::unique_ptr<SLibraries> m_libraries;
 };
 
 TEST_F(RunCodecs, EveryPairConvertsWithoutLosingItsEnd)
 {
-    if (!HaveTool("mpg123")) {
+    if (!HaveCommand("mpg123")) {
         GTEST_SKIP() << "mpg123 is not installed";
     }
     const std::vector<SCodec> codecs = Codecs();
@@ -86,7 +92,7 @@ TEST_F(RunCodecs, EveryPairConvertsWithoutLosingItsEnd)
     }
     constexpr double kSeconds = 0.5;
     const std::string master = m_folder.File("master.wav");
-    WriteWave(master, codecs[0].format, AsBytes(MusicSamples(44100, 2, 22050)));
+    WriteMusicWave(master, 44100, 2, 22050);
 
     // The master in every codec.
     std::vector<SRunItem> items;
@@ -138,16 +144,16 @@ TEST_F(RunCodecs, EveryPairConvertsWithoutLosingItsEnd)
 
 TEST_F(RunCodecs, SameFormatCopiesEveryByte)
 {
-    const CAudioFormat format = Pcm(44100, 16, 2);
-    const std::vector<uint8_t> data = AsBytes(MusicSamples(44100, 2, 100000));
+    const CAudioFormat format = PcmAudioFormat(44100, 16, 2);
+    const std::vector<uint8_t> data = ToBytes(MusicSignal(44100, 2, 100000));
     const std::string source = m_folder.File("copy-source.wav");
-    WriteWave(source, format, data);
+    WriteWaveFile(source, format.GetFormat(), data);
     const std::string destination = m_folder.File("copy.wav");
     const SRunResult result =
         RunToEnd({MakeItem(source, *m_libraries, m_libraries->wave, format, destination)}, TestOptions(m_folder));
     ASSERT_TRUE(result.log.empty());
-    SAudioFile copy;
-    ASSERT_TRUE(ReadWave(destination, copy));
+    WaveContents copy;
+    ASSERT_TRUE(ReadWaveFile(destination, copy));
     EXPECT_TRUE(copy.data == data);
 }
 
@@ -155,13 +161,13 @@ TEST_F(RunCodecs, RefusedFinalPieceIsPaddedWithSilence)
 {
     // 1000 frames and one byte of 16-bit mono: the last byte is less than a
     // frame, so it goes in padded to 51 bytes, of which 25 frames convert.
-    const CAudioFormat source = Pcm(44100, 16, 1);
-    const CAudioFormat destination = Pcm(44100, 8, 1);
-    const std::vector<uint8_t> whole = AsBytes(MusicSamples(44100, 1, 1001));
+    const CAudioFormat source = PcmAudioFormat(44100, 16, 1);
+    const CAudioFormat destination = PcmAudioFormat(44100, 8, 1);
+    const std::vector<uint8_t> whole = ToBytes(MusicSignal(44100, 1, 1001));
     const std::vector<uint8_t> odd(whole.begin(), whole.begin() + 2001);
     const std::vector<uint8_t> even(whole.begin(), whole.begin() + 2000);
-    WriteWave(m_folder.File("odd.wav"), source, odd);
-    WriteWave(m_folder.File("even.wav"), source, even);
+    WriteWaveFile(m_folder.File("odd.wav"), source.GetFormat(), odd);
+    WriteWaveFile(m_folder.File("even.wav"), source.GetFormat(), even);
 
     const SRunResult result = RunToEnd(
         {MakeItem(m_folder.File("odd.wav"), *m_libraries, m_libraries->wave, destination, m_folder.File("odd-8.wav"), 0),
@@ -169,10 +175,10 @@ TEST_F(RunCodecs, RefusedFinalPieceIsPaddedWithSilence)
                   0)},
         TestOptions(m_folder));
     ASSERT_TRUE(result.log.empty());
-    SAudioFile padded;
-    SAudioFile reference;
-    ASSERT_TRUE(ReadWave(m_folder.File("odd-8.wav"), padded));
-    ASSERT_TRUE(ReadWave(m_folder.File("even-8.wav"), reference));
+    WaveContents padded;
+    WaveContents reference;
+    ASSERT_TRUE(ReadWaveFile(m_folder.File("odd-8.wav"), padded));
+    ASSERT_TRUE(ReadWaveFile(m_folder.File("even-8.wav"), reference));
     ASSERT_EQ(reference.data.size(), 1000u);
     ASSERT_EQ(padded.data.size(), 1025u);
     EXPECT_TRUE(std::equal(reference.data.begin(), reference.data.end(), padded.data.begin()));
@@ -183,30 +189,30 @@ TEST_F(RunCodecs, RefusedFinalPieceIsPaddedWithSilence)
 
 TEST_F(RunCodecs, EncoderTakesAPartialLastBlockAsAWholeOne)
 {
-    const CAudioFormat ima = Enumerated(WAVE_FORMAT_IMA_ADPCM, 22050, 1);
+    const CAudioFormat ima = EnumeratedAudioFormat(WAVE_FORMAT_IMA_ADPCM, 22050, 1);
     ASSERT_NE(ima.GetFormat(), nullptr);
     const WAVEFORMATEX& block = *ima.GetFormat();
-    const uint32_t samplesPerBlock = *reinterpret_cast<const uint16_t*>(reinterpret_cast<const uint8_t*>(&block) + 18);
+    const uint32_t samplesPerBlock = SamplesPerBlock(ima);
     const uint32_t frames = samplesPerBlock * 3 + samplesPerBlock / 2;
-    WriteWave(m_folder.File("partial.wav"), Pcm(22050, 16, 1), AsBytes(MusicSamples(22050, 1, frames)));
+    WriteMusicWave(m_folder.File("partial.wav"), 22050, 1, frames);
     const SRunResult result = RunToEnd(
         {MakeItem(m_folder.File("partial.wav"), *m_libraries, m_libraries->wave, ima, m_folder.File("partial-ima.wav"))},
         TestOptions(m_folder));
     ASSERT_TRUE(result.log.empty());
-    SAudioFile encoded;
-    ASSERT_TRUE(ReadWave(m_folder.File("partial-ima.wav"), encoded));
+    WaveContents encoded;
+    ASSERT_TRUE(ReadWaveFile(m_folder.File("partial-ima.wav"), encoded));
     EXPECT_EQ(encoded.data.size(), 4u * block.nBlockAlign);
 }
 
 TEST_F(RunCodecs, Mp3KeepsItsTailWithLargeAndSmallBuffers)
 {
-    if (!HaveTool("mpg123")) {
+    if (!HaveCommand("mpg123")) {
         GTEST_SKIP() << "mpg123 is not installed";
     }
     constexpr uint32_t kFrames = 88200;
     const std::string source = m_folder.File("tail.wav");
-    WriteWave(source, Pcm(44100, 16, 2), AsBytes(MusicSamples(44100, 2, kFrames)));
-    const CAudioFormat mp3 = Enumerated(WAVE_FORMAT_MPEGLAYER3, 44100, 2, 128);
+    WriteMusicWave(source, 44100, 2, kFrames);
+    const CAudioFormat mp3 = EnumeratedAudioFormat(WAVE_FORMAT_MPEGLAYER3, 44100, 2, 16000);
     // 262144 bytes: two cycles. 4900 bytes: each cycle reads 1113 frames,
     // less than one MP3 frame, so the encoder consumes without producing;
     // its output buffer (444 bytes) still takes one frame.
@@ -230,29 +236,29 @@ TEST_F(RunCodecs, Mp3KeepsItsTailWithLargeAndSmallBuffers)
 
 TEST_F(RunCodecs, ThreeStepChainDrainsCompletely)
 {
-    if (!HaveTool("mpg123")) {
+    if (!HaveCommand("mpg123")) {
         GTEST_SKIP() << "mpg123 is not installed";
     }
     const std::string master = m_folder.File("drain.wav");
-    WriteWave(master, Pcm(44100, 16, 2), AsBytes(MusicSamples(44100, 2, 66150)));
+    WriteMusicWave(master, 44100, 2, 66150);
     const std::string mp3 = m_folder.File("drain.mp3");
     ASSERT_TRUE(RunToEnd({MakeItem(master, *m_libraries, m_libraries->mp3,
-                                   Enumerated(WAVE_FORMAT_MPEGLAYER3, 44100, 2, 128), mp3)},
+                                   EnumeratedAudioFormat(WAVE_FORMAT_MPEGLAYER3, 44100, 2, 16000), mp3)},
                          TestOptions(m_folder))
                     .log.empty());
     const double mp3Seconds = Mp3DecodedFrames(mp3, 2) / 44100.0;
 
     // MP3 -> PCM 44.1 kHz stereo -> PCM 22.05 kHz mono -> MS ADPCM, with
     // small buffers so that the draining takes several cycles.
-    const CAudioFormat msadpcm = Enumerated(WAVE_FORMAT_ADPCM, 22050, 1);
+    const CAudioFormat msadpcm = EnumeratedAudioFormat(WAVE_FORMAT_ADPCM, 22050, 1);
     ASSERT_TRUE(ProfileWriteInt(kSettingsSection, kMaxBufferSizeKey, 24000));
     const SRunItem item = MakeItem(mp3, *m_libraries, m_libraries->wave, msadpcm, m_folder.File("drain-ms.wav"));
     ASSERT_EQ(item.chain.size(), 4u);
     const SRunResult result = RunToEnd({item}, TestOptions(m_folder));
     ASSERT_TRUE(result.log.empty()) << result.log[0].messageId;
-    SAudioFile out;
-    ASSERT_TRUE(ReadWave(item.destinationPath, out));
-    const uint32_t samplesPerBlock = *reinterpret_cast<const uint16_t*>(out.format.data() + 18);
+    WaveContents out;
+    ASSERT_TRUE(ReadWaveFile(item.destinationPath, out));
+    const uint32_t samplesPerBlock = SamplesPerBlock(out.format);
     const double seconds =
         static_cast<double>(out.data.size()) / out.Format()->nBlockAlign * samplesPerBlock / 22050.0;
     EXPECT_GE(seconds, mp3Seconds - 0.001);

@@ -11,9 +11,13 @@
 #include "engine/ThreadPriority.h"
 #include "platform/ProfileStore.h"
 #include "stats/PerformanceStatistics.h"
+#include "support/AudioFormats.h"
+#include "support/WaveFile.h"
 
 namespace engine_test {
 namespace {
+
+using namespace testsupport;
 
 using namespace std::chrono_literals;
 
@@ -31,19 +35,19 @@ protected:
     SRunItem Item(const std::string& name, double seconds = 1.0)
     {
         const std::string source = m_folder.File(name + ".wav");
-        WriteWave(source, Pcm(44100, 16, 2),
-                  AsBytes(MusicSamples(44100, 2, static_cast<uint32_t>(44100 * seconds))));
-        return MakeItem(source, *m_libraries, m_libraries->wave, Pcm(22050, 16, 1), m_folder.File(name + "-out.wav"));
+        WriteMusicWave(source, 44100, 2, static_cast<size_t>(44100 * seconds));
+        return MakeItem(source, *m_libraries, m_libraries->wave, PcmAudioFormat(22050, 16, 1),
+                        m_folder.File(name + "-out.wav"));
     }
 
     uint32_t RecordedRate(const SRunItem& item)
     {
-        CPerformanceStatistics statistics(m_folder.StatisticsFolder(), m_folder.Path());
+        CPerformanceStatistics statistics(StatisticsFolder(m_folder), m_folder.Path());
         EXPECT_TRUE(statistics.LookupPerformance(item.chain.front(), item.chain.back(), item.highQuality));
         return statistics.GetRate();
     }
 
-    ScratchFolder m_folder;
+    UserScratchFolder m_folder;
     std::unique_ptr<SLibraries> m_libraries;
 };
 

@@ -8,9 +8,13 @@
 #include "EngineTestSupport.h"
 #include "app/AppSettings.h"
 #include "platform/ProfileStore.h"
+#include "support/AudioFormats.h"
+#include "support/Signals.h"
 
 namespace engine_test {
 namespace {
+
+using namespace testsupport;
 
 enum class ESetup {
     None,
@@ -59,7 +63,7 @@ class RunFailure : public ::testing::TestWithParam<SFailureCase> {
 protected:
     void SetUp() override { m_libraries = LoadLibraries(); }
 
-    ScratchFolder m_folder;
+    UserScratchFolder m_folder;
     std::unique_ptr<SLibraries> m_libraries;
 };
 
@@ -69,9 +73,9 @@ TEST_P(RunFailure, LogsOneLineReleasesEverythingAndGoesOn)
     const SLibraries& libraries = *m_libraries;
     ASSERT_NE(libraries.fault, nullptr);
 
-    const CAudioFormat stereo = Pcm(44100, 16, 2);
-    const CAudioFormat mono = Pcm(22050, 16, 1);
-    const std::vector<uint8_t> music = AsBytes(MusicSamples(44100, 2, 44100));
+    const CAudioFormat stereo = PcmAudioFormat(44100, 16, 2);
+    const CAudioFormat mono = PcmAudioFormat(22050, 16, 1);
+    const std::vector<uint8_t> music = ToBytes(MusicSignal(44100, 2, 44100));
     SRunOptions options = TestOptions(m_folder);
     options.deleteAfterConversion = true;
     StreamWatch::Reset();
@@ -89,7 +93,7 @@ TEST_P(RunFailure, LogsOneLineReleasesEverythingAndGoesOn)
     case ESetup::None:
         break;
     case ESetup::OpenFailsAtSecondStream: {
-        const CAudioFormat ima = Enumerated(WAVE_FORMAT_IMA_ADPCM, 22050, 1);
+        const CAudioFormat ima = EnumeratedAudioFormat(WAVE_FORMAT_IMA_ADPCM, 22050, 1);
         failing = MakeItem(clean, libraries, libraries.fault, ima, destination);
         failing.sourcePath = source;
         ASSERT_EQ(failing.chain.size(), 3u);
@@ -97,21 +101,22 @@ TEST_P(RunFailure, LogsOneLineReleasesEverythingAndGoesOn)
         break;
     }
     case ESetup::ImpossibleChain:
-        failing.chain = {stereo, Enumerated(WAVE_FORMAT_IMA_ADPCM, 22050, 1)};
+        failing.chain = {stereo, EnumeratedAudioFormat(WAVE_FORMAT_IMA_ADPCM, 22050, 1)};
         break;
     case ESetup::AllocationFails:
         FailAllocationAt(2);
         options.allocateBuffer = CountingAllocation;
         break;
     case ESetup::TinyBuffers: {
-        failing = MakeItem(clean, libraries, libraries.fault, Enumerated(WAVE_FORMAT_IMA_ADPCM, 22050, 1), destination);
+        failing = MakeItem(clean, libraries, libraries.fault, EnumeratedAudioFormat(WAVE_FORMAT_IMA_ADPCM, 22050, 1),
+                           destination);
         failing.sourcePath = source;
         ASSERT_EQ(failing.chain.size(), 3u);
         ASSERT_TRUE(ProfileWriteInt(kSettingsSection, kMaxBufferSizeKey, 2000));
         break;
     }
     case ESetup::DamagedSource: {
-        const CAudioFormat ima = Enumerated(WAVE_FORMAT_IMA_ADPCM, 22050, 1);
+        const CAudioFormat ima = EnumeratedAudioFormat(WAVE_FORMAT_IMA_ADPCM, 22050, 1);
         WriteFaultFile(clean, ima, std::vector<uint8_t>(4 * ima.GetFormat()->nBlockAlign, 0xFF));
         failing = MakeItem(clean, libraries, libraries.fault, mono, destination);
         failing.sourcePath = clean;

@@ -208,8 +208,8 @@ TEST_F(ConversionChain, GoesThroughPcmWithTheSuggestedFormats)
 
 TEST_F(ConversionChain, ALawToMp3TakesThreeOrFourFormats)
 {
-    const CAudioFormat mp3Mono22k = EnumeratedFormat(WAVE_FORMAT_MPEGLAYER3, 22050, 1);
-    const CAudioFormat mp3Stereo44k = EnumeratedFormat(WAVE_FORMAT_MPEGLAYER3, 44100, 2, 16000);
+    const CAudioFormat mp3Mono22k = EnumeratedAudioFormat(WAVE_FORMAT_MPEGLAYER3, 22050, 1);
+    const CAudioFormat mp3Stereo44k = EnumeratedAudioFormat(WAVE_FORMAT_MPEGLAYER3, 44100, 2, 16000);
     if (mp3Mono22k.GetFormat() == nullptr || mp3Stereo44k.GetFormat() == nullptr) {
         GTEST_SKIP() << "the codec layer has no MPEG Layer-3 codec registered yet";
     }
@@ -227,8 +227,8 @@ TEST_F(ConversionChain, ALawToMp3TakesThreeOrFourFormats)
 
 TEST_F(ConversionChain, ALawToImaAdpcmTakesThreeOrFourFormats)
 {
-    const CAudioFormat adpcmMono = EnumeratedFormat(WAVE_FORMAT_IMA_ADPCM, 22050, 1);
-    const CAudioFormat adpcmStereo = EnumeratedFormat(WAVE_FORMAT_IMA_ADPCM, 44100, 2);
+    const CAudioFormat adpcmMono = EnumeratedAudioFormat(WAVE_FORMAT_IMA_ADPCM, 22050, 1);
+    const CAudioFormat adpcmStereo = EnumeratedAudioFormat(WAVE_FORMAT_IMA_ADPCM, 44100, 2);
     if (adpcmMono.GetFormat() == nullptr || adpcmStereo.GetFormat() == nullptr) {
         GTEST_SKIP() << "the codec layer has no IMA ADPCM codec registered yet";
     }

@@ -1,7 +1,7 @@
 // Fixtures of the project tests: tone data for any format, the real and the
-// fake file format libraries, formats the codec layer enumerates, and a
-// presenter that records what would be shown. Scratch folders, files and
-// format blocks come from the shared support (support/).
+// fake file format libraries, and a presenter that records what would be
+// shown. Scratch folders, files, format blocks, enumerated formats and the
+// loading of libraries come from the shared support (support/).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -21,6 +21,7 @@
 #include "support/FileBytes.h"
 #include "support/ScratchFolder.h"
 #include "support/WaveFile.h"
+#include "support/core/Libraries.h"
 
 namespace project_test {
 
@@ -49,16 +50,9 @@ inline CAudioFormat UnknownFormat()
     return testsupport::AudioFormatOf(testsupport::PcmFormat(44100, 16, 2, 0x7777));
 }
 
-// The first format the codec layer enumerates for tag with this rate and
-// channel count (bitRate 0: any), or an empty record when there is none.
-CAudioFormat EnumeratedFormat(uint16_t tag, uint32_t rate, uint16_t channels, uint32_t bytesPerSecond = 0);
-
 // The test's libraries: the real WAVE and MP3 libraries of the output folder
 // and the fake ones (extensions FAK and AU), each only when it loads.
-struct TestLibraries {
-    CLibraryList list;
-    const CFileFormatLibrary* wave = nullptr;
-    const CFileFormatLibrary* mp3 = nullptr;
+struct TestLibraries : testsupport::LoadedLibraries {
     const CFileFormatLibrary* fake = nullptr;
     const CFileFormatLibrary* au = nullptr;
 };

@@ -55,4 +55,9 @@ uint32_t SignificantSize(const WAVEFORMATEX& format)
     return format.wFormatTag == WAVE_FORMAT_PCM ? 16u : 18u + format.cbSize;
 }
 
+uint16_t SamplesPerBlock(const FormatBlock& block)
+{
+    return block.size() >= 20 && Le16At(block, 16) >= 2 ? Le16At(block, 18) : 0;
+}
+
 } // namespace testsupport

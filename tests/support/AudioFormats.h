@@ -39,11 +39,19 @@ inline WAVEFORMATEX* AsFormat(FormatBlock& block)
     return reinterpret_cast<WAVEFORMATEX*>(block.data());
 }
 
+// The first extra word of a block (samples per block of IMA ADPCM, MS ADPCM
+// and GSM 6.10), or 0 when the block has none.
+uint16_t SamplesPerBlock(const FormatBlock& block);
+
 // Only these pull the codec layer into a test program.
 CAudioFormat AudioFormatOf(const WAVEFORMATEX& block);
 CAudioFormat PcmAudioFormat(uint32_t rate, uint16_t bits, uint16_t channels);
+uint16_t SamplesPerBlock(const CAudioFormat& format);
 // Every standard format of `tag`, in enumeration order (a failed
 // enumeration is a test failure).
 std::vector<FormatBlock> EnumeratedFormats(uint16_t tag);
+// The first of them with this rate and channel count (and byte rate, unless
+// 0), or an empty record when there is none.
+CAudioFormat EnumeratedAudioFormat(uint16_t tag, uint32_t rate, uint16_t channels, uint32_t bytesPerSecond = 0);
 
 } // namespace testsupport

@@ -20,6 +20,12 @@ CAudioFormat PcmAudioFormat(uint32_t rate, uint16_t bits, uint16_t channels)
     return AudioFormatOf(PcmFormat(rate, bits, channels));
 }
 
+uint16_t SamplesPerBlock(const CAudioFormat& format)
+{
+    const auto* bytes = reinterpret_cast<const uint8_t*>(format.GetFormat());
+    return bytes != nullptr ? SamplesPerBlock(FormatBlock(bytes, bytes + format.GetSize())) : 0;
+}
+
 namespace {
 
 int32_t CollectFormat(HACMDRIVERID, ACMFORMATDETAILS* details, uintptr_t instance, uint32_t)
@@ -48,6 +54,18 @@ std::vector<FormatBlock> EnumeratedFormats(uint16_t tag)
                             ACM_FORMATENUMF_WFORMATTAG),
               MMSYSERR_NOERROR);
     return list;
+}
+
+CAudioFormat EnumeratedAudioFormat(uint16_t tag, uint32_t rate, uint16_t channels, uint32_t bytesPerSecond)
+{
+    for (const FormatBlock& block : EnumeratedFormats(tag)) {
+        const WAVEFORMATEX& format = *AsFormat(block);
+        if (format.nSamplesPerSec == rate && format.nChannels == channels &&
+            (bytesPerSecond == 0 || format.nAvgBytesPerSec == bytesPerSecond)) {
+            return AudioFormatOf(format);
+        }
+    }
+    return {};
 }
 
 } // namespace testsupport

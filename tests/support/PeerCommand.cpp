@@ -47,4 +47,13 @@ std::string ShellQuoted(const std::string& text)
     return quoted + "'";
 }
 
+long Mp3DecodedFrames(const std::string& path, int channels)
+{
+    std::string samples;
+    if (channels <= 0 || RunCommand("mpg123 -q -s " + ShellQuoted(path) + " 2>/dev/null", samples) != 0) {
+        return -1;
+    }
+    return static_cast<long>(samples.size() / (2u * static_cast<unsigned>(channels)));
+}
+
 } // namespace testsupport

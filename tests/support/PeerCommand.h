@@ -15,4 +15,7 @@ bool HaveCommand(const char* name);
 // The text as one shell word, whatever quotes it holds.
 std::string ShellQuoted(const std::string& text);
 
+// The frames mpg123 decodes from an MP3 file, or -1 when it cannot decode it.
+long Mp3DecodedFrames(const std::string& path, int channels);
+
 } // namespace testsupport

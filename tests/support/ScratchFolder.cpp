@@ -61,4 +61,11 @@ ScratchFolder::~ScratchFolder()
     std::filesystem::remove_all(m_root, ignored);
 }
 
+UserScratchFolder::UserScratchFolder()
+{
+    m_environment.Set("XDG_CONFIG_HOME", ConfigFolder());
+    m_environment.Set("XDG_DATA_HOME", DataFolder());
+    m_environment.Set("HOME", HomeFolder());
+}
+
 } // namespace testsupport

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <string>
 
+#include "support/Environment.h"
+
 namespace testsupport {
 
 class ScratchFolder {
@@ -22,6 +24,22 @@ public:
 
 private:
     std::filesystem::path m_root;
+};
+
+// A scratch folder that is also the user's home while it exists: settings
+// under "config" (XDG_CONFIG_HOME), data under "data" (XDG_DATA_HOME), HOME
+// at "home", so that nothing a test stores reaches the real ones or another
+// test's. The folders are not made: what needs them makes them.
+class UserScratchFolder : public ScratchFolder {
+public:
+    UserScratchFolder();
+
+    std::string ConfigFolder() const { return File("config"); }
+    std::string DataFolder() const { return File("data"); }
+    std::string HomeFolder() const { return File("home"); }
+
+private:
+    ScopedEnvironment m_environment;
 };
 
 } // namespace testsupport

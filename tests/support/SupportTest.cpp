@@ -1,15 +1,19 @@
 // The shared helpers where a fault would mislead every test that uses them:
-// folders that stay behind or collide, WAVE files written or read wrongly,
-// shell words that split, exit codes that get lost.
+// folders that stay behind or collide, settings that reach the user's real
+// ones, WAVE files written or read wrongly, shell words that split, exit
+// codes that get lost.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "support/AudioFormats.h"
+#include "support/Environment.h"
 #include "support/FileBytes.h"
 #include "support/PeerCommand.h"
 #include "support/ScratchFolder.h"
@@ -39,6 +43,48 @@ TEST(ScratchFolder, IsFreshPerObjectAndGoesWithEverythingInIt)
         ASSERT_EQ(chmod(locked.c_str(), 0500), 0);
     }
     EXPECT_FALSE(std::filesystem::exists(firstPath));
+}
+
+std::optional<std::string> Variable(const char* name)
+{
+    const char* value = getenv(name);
+    return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+}
+
+TEST(ScopedEnvironment, PutsBackWhatWasSetAndWhatWasNot)
+{
+    setenv("ORVANO_TEST_SET", "before", 1);
+    unsetenv("ORVANO_TEST_UNSET");
+    {
+        ScopedEnvironment environment;
+        environment.Set("ORVANO_TEST_SET", "first");
+        environment.Set("ORVANO_TEST_SET", "second");
+        environment.Set("ORVANO_TEST_UNSET", "now set");
+        EXPECT_EQ(Variable("ORVANO_TEST_SET"), "second");
+        EXPECT_EQ(Variable("ORVANO_TEST_UNSET"), "now set");
+        environment.Unset("ORVANO_TEST_SET");
+        EXPECT_EQ(Variable("ORVANO_TEST_SET"), std::nullopt);
+    }
+    EXPECT_EQ(Variable("ORVANO_TEST_SET"), "before");
+    EXPECT_EQ(Variable("ORVANO_TEST_UNSET"), std::nullopt);
+    unsetenv("ORVANO_TEST_SET");
+}
+
+TEST(UserScratchFolder, IsTheUsersHomeWhileItExists)
+{
+    const std::optional<std::string> config = Variable("XDG_CONFIG_HOME");
+    const std::optional<std::string> data = Variable("XDG_DATA_HOME");
+    const std::optional<std::string> home = Variable("HOME");
+    {
+        UserScratchFolder folder;
+        EXPECT_EQ(Variable("XDG_CONFIG_HOME"), folder.File("config"));
+        EXPECT_EQ(Variable("XDG_DATA_HOME"), folder.File("data"));
+        EXPECT_EQ(Variable("HOME"), folder.File("home"));
+        EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
+    }
+    EXPECT_EQ(Variable("XDG_CONFIG_HOME"), config);
+    EXPECT_EQ(Variable("XDG_DATA_HOME"), data);
+    EXPECT_EQ(Variable("HOME"), home);
 }
 
 TEST(WaveFile, WrittenFilesReadBackWithTheirLayout)
@@ -106,6 +152,44 @@ TEST(WaveFile, ReadingRefusesWhatIsNoWaveAndCutsWhatOverruns)
     EXPECT_EQ(contents.data, (Bytes{1, 2, 3, 4}));
 }
 
+TEST(AudioFormats, SamplesPerBlockOnlyFromAnExtraWordThatIsThere)
+{
+    const Bytes head = FormatHead(WAVE_FORMAT_IMA_ADPCM, 1, 22050, 11100, 512, 4);
+    struct Case {
+        const char* label;
+        FormatBlock block;
+        uint16_t samplesPerBlock;
+    };
+    const Case cases[] = {
+        {"IMA ADPCM", WithExtra(head, 2, {0xF9, 0x03}), 1017},
+        {"PCM, 16 bytes", FormatHead(PcmFormat(8000, 16, 1)), 0},
+        {"cbSize 0 before stray bytes", WithExtra(head, 0, {0xF9, 0x03}), 0},
+        {"cbSize 2 in a block cut short", WithExtra(head, 2, {0xF9}), 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(SamplesPerBlock(c.block), c.samplesPerBlock) << c.label;
+    }
+    const CAudioFormat ima = AudioFormatOf(*AsFormat(cases[0].block));
+    EXPECT_EQ(SamplesPerBlock(ima), 1017);
+    EXPECT_EQ(SamplesPerBlock(CAudioFormat()), 0);
+}
+
+TEST(AudioFormats, EnumeratedFormatIsTheFirstWithTheValuesAsked)
+{
+    const CAudioFormat ima = EnumeratedAudioFormat(WAVE_FORMAT_IMA_ADPCM, 22050, 1);
+    ASSERT_NE(ima.GetFormat(), nullptr);
+    EXPECT_EQ(ima.GetFormat()->wFormatTag, WAVE_FORMAT_IMA_ADPCM);
+    EXPECT_EQ(ima.GetFormat()->nSamplesPerSec, 22050u);
+    EXPECT_EQ(ima.GetFormat()->nChannels, 1);
+    EXPECT_GT(SamplesPerBlock(ima), 0);
+
+    const CAudioFormat mp3 = EnumeratedAudioFormat(WAVE_FORMAT_MPEGLAYER3, 44100, 2, 16000);
+    ASSERT_NE(mp3.GetFormat(), nullptr);
+    EXPECT_EQ(mp3.GetFormat()->nAvgBytesPerSec, 16000u);
+    EXPECT_EQ(EnumeratedAudioFormat(WAVE_FORMAT_IMA_ADPCM, 12345, 1).GetFormat(), nullptr);
+    EXPECT_EQ(EnumeratedAudioFormat(WAVE_FORMAT_MPEGLAYER3, 44100, 2, 12345).GetFormat(), nullptr);
+}
+
 TEST(PeerCommand, QuotedWordsArriveWholeAndExitCodesComeBack)
 {
     std::string output;
@@ -118,6 +202,24 @@ TEST(PeerCommand, QuotedWordsArriveWholeAndExitCodesComeBack)
     EXPECT_FALSE(RunQuietly("echo noise; echo more >&2; false"));
     EXPECT_TRUE(HaveCommand("sh"));
     EXPECT_FALSE(HaveCommand("orvano-no-such-command"));
+}
+
+TEST(PeerCommand, Mp3FramesAreCountedPerChannel)
+{
+    if (!HaveCommand("mpg123") || !HaveCommand("lame")) {
+        GTEST_SKIP() << "mpg123 and lame are needed";
+    }
+    ScratchFolder folder;
+    EXPECT_EQ(Mp3DecodedFrames(folder.File("missing.mp3"), 2), -1);
+    // A file name that would split into words if it were not quoted.
+    const std::string wave = folder.File("it's music.wav");
+    const std::string mp3 = folder.File("it's music.mp3");
+    ASSERT_TRUE(WriteMusicWave(wave, 44100, 2, 44100));
+    ASSERT_TRUE(RunQuietly("lame --quiet -b 128 " + ShellQuoted(wave) + " " + ShellQuoted(mp3)));
+    // The encoder delay and the last frame's padding come on top.
+    const long frames = Mp3DecodedFrames(mp3, 2);
+    EXPECT_GE(frames, 44100);
+    EXPECT_LE(frames, 44100 + 3 * 1152);
 }
 
 TEST(Signals, SamplesSurviveTheTripThroughBytes)

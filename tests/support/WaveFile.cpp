@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "support/AudioFormats.h"
+#include "support/Signals.h"
 
 namespace testsupport {
 
@@ -27,6 +28,12 @@ bool WriteWaveFile(const std::string& path, const WAVEFORMATEX* format, const By
 {
     const auto* block = reinterpret_cast<const uint8_t*>(format);
     return WriteBytes(path, WaveFileBytes(Bytes(block, block + SignificantSize(*format)), data, factSamples));
+}
+
+bool WriteMusicWave(const std::string& path, uint32_t rate, uint16_t channels, size_t frames, uint32_t seed)
+{
+    const WAVEFORMATEX format = PcmFormat(rate, 16, channels);
+    return WriteWaveFile(path, &format, ToBytes(MusicSignal(rate, channels, frames, seed)));
 }
 
 bool ReadWaveFile(const std::string& path, WaveContents& contents)

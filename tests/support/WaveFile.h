@@ -2,6 +2,7 @@
 // file format libraries (and for reading what the peers write).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -16,6 +17,8 @@ Bytes WaveFileBytes(const Bytes& formatChunk, const Bytes& data, uint32_t factSa
 // The same as a file, the format chunk holding the block's significant bytes
 // (16 for PCM, as most writers store it; 18 + cbSize otherwise).
 bool WriteWaveFile(const std::string& path, const WAVEFORMATEX* format, const Bytes& data, uint32_t factSamples = 0);
+// Frames of MusicSignal as 16-bit PCM, the usual source of a conversion.
+bool WriteMusicWave(const std::string& path, uint32_t rate, uint16_t channels, size_t frames, uint32_t seed = 1);
 
 struct WaveContents {
     Bytes format;  // the "fmt " chunk, at least 18 bytes (a 16-byte one gets cbSize 0)

@@ -14,9 +14,6 @@ using namespace testsupport;
 
 namespace {
 
-// Samples per channel of one block, from the format block.
-uint32_t SamplesPerBlock(const FormatBlock& format) { return format[18] | format[19] << 8; }
-
 struct BlockCodec {
     uint16_t tag;
     const char* name;
