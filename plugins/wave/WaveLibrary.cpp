@@ -443,8 +443,9 @@ AUDFF_API int32_t AUDFF_CloseWrite(AUDFF_HANDLE handle)
 
 AUDFF_API int32_t AUDFF_About(void* parentWindow, void* /*module*/)
 {
-    return audff::ShowAboutDialog(parentWindow, "File Format Library for WAVE Files", "Version 1.0") ? kNoError
-                                                                                                    : kAboutUnavailable;
+    const bool shown =
+        audff::ShowAboutDialog(parentWindow, "About", "File Format Library for WAVE Files", "Version 1.0");
+    return shown ? kNoError : kAboutUnavailable;
 }
 
 } // extern "C"
