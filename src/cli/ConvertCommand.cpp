@@ -97,7 +97,7 @@ bool ChooseDestination(const CParsedArguments& parsed, const SCommandContext& co
     const auto preset = parsed.Value("preset");
     const auto quality = parsed.Value("quality");
     if (to.has_value() == preset.has_value()) {
-        status = UsageError("give the destination format with either --to SPEC or --preset NAME");
+        status = UsageError("give the destination format with either --to FORMAT or --preset NAME");
         return false;
     }
     if (quality && *quality != "high" && *quality != "low") {

@@ -293,7 +293,7 @@ int RunPresetsCommand(const std::vector<std::string>& arguments, const SCommandC
         }
         const auto to = parsed.Value("to");
         if (!to) {
-            return UsageError("presets save needs --to SPEC");
+            return UsageError("presets save needs --to FORMAT");
         }
         int status = kExitSuccess;
         const auto quality = QualityOption(parsed, status);

@@ -38,7 +38,7 @@ beside the program and the settings of the window.
 
 Commands:
   convert [OPTIONS] FILE...    convert files
-      -t, --to SPEC            destination format (see SPEC below)
+      -t, --to FORMAT          destination format (see FORMAT below)
       -p, --preset NAME        destination format from a saved format
       -q, --quality high|low   conversion quality (default high; a preset's own)
       -o, --output PATH        with several files a folder (made when missing);
@@ -54,17 +54,17 @@ Commands:
           --quiet              no progress, no item lines, no summary
   run PROJECT.cnv [-j N] [--quiet] [--overwrite] [--delete-source]
                                convert the items of a project file
-  info FILE [--to SPEC] [-q high|low]
+  info FILE [--to FORMAT] [-q high|low]
                                what the Item Information dialog shows
   presets                      list the saved formats
-  presets save NAME --to SPEC [-q high|low] [--overwrite]
+  presets save NAME --to FORMAT [-q high|low] [--overwrite]
   presets delete NAME
   libraries                    the file format libraries
   formats [TAG]                the format tags, or the formats of one tag
   stats [--reset]              the recorded conversion speeds
   --help, --version
 
-SPEC is EXT:CODEC[:PARAMS], EXT naming the library that writes the file:
+FORMAT is EXT:CODEC[:PARAMS], EXT naming the library that writes the file:
   wav:pcm:RATE:BITS:CHANNELS   wav:float:RATE:CHANNELS
   wav:alaw:RATE:CHANNELS       wav:ulaw:RATE:CHANNELS
   wav:ima-adpcm:RATE:CHANNELS  wav:ms-adpcm:RATE:CHANNELS

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/AppSettings.h"
+#include "formats/FormatHead.h"
 #include "libhost/FileFormatLibrary.h"
 #include "platform/ProfileStore.h"
 
@@ -13,30 +14,6 @@ namespace {
 constexpr std::size_t kExtensionBytes = 3;
 constexpr std::size_t kQualityOffset = 4;
 constexpr std::size_t kHeadOffset = 5;
-
-void StoreLe16(uint8_t* out, uint16_t value)
-{
-    out[0] = static_cast<uint8_t>(value);
-    out[1] = static_cast<uint8_t>(value >> 8);
-}
-
-void StoreLe32(uint8_t* out, uint32_t value)
-{
-    for (int i = 0; i < 4; ++i) {
-        out[i] = static_cast<uint8_t>(value >> (8 * i));
-    }
-}
-
-uint16_t LoadLe16(const uint8_t* in)
-{
-    return static_cast<uint16_t>(in[0] | in[1] << 8);
-}
-
-uint32_t LoadLe32(const uint8_t* in)
-{
-    return static_cast<uint32_t>(in[0]) | static_cast<uint32_t>(in[1]) << 8 | static_cast<uint32_t>(in[2]) << 16 |
-           static_cast<uint32_t>(in[3]) << 24;
-}
 
 bool IsWhiteSpace(char c)
 {
@@ -80,13 +57,7 @@ SavedFormatValue EncodeSavedFormat(std::string_view extension, bool highQuality,
         value[i] = static_cast<uint8_t>(extension[i]);
     }
     value[kQualityOffset] = highQuality ? 1 : 0;
-    uint8_t* head = value.data() + kHeadOffset;
-    StoreLe16(head + 0, format.wFormatTag);
-    StoreLe16(head + 2, format.nChannels);
-    StoreLe32(head + 4, format.nSamplesPerSec);
-    StoreLe32(head + 8, format.nAvgBytesPerSec);
-    StoreLe16(head + 12, format.nBlockAlign);
-    StoreLe16(head + 14, format.wBitsPerSample);
+    formathead::Store(value.data() + kHeadOffset, format);
     return value;
 }
 
@@ -100,14 +71,7 @@ bool DecodeSavedFormat(std::span<const uint8_t> value, SSavedFormat& saved)
         saved.extension.push_back(static_cast<char>(value[i]));
     }
     saved.highQuality = value[kQualityOffset] == 1;
-    const uint8_t* head = value.data() + kHeadOffset;
-    saved.head.wFormatTag = LoadLe16(head + 0);
-    saved.head.nChannels = LoadLe16(head + 2);
-    saved.head.nSamplesPerSec = LoadLe32(head + 4);
-    saved.head.nAvgBytesPerSec = LoadLe32(head + 8);
-    saved.head.nBlockAlign = LoadLe16(head + 12);
-    saved.head.wBitsPerSample = LoadLe16(head + 14);
-    saved.head.cbSize = 0;
+    saved.head = formathead::Load(value.data() + kHeadOffset);
     return true;
 }
 

@@ -12,58 +12,14 @@
 
 #include "app/ErrorReport.h"
 #include "app/StringIds.h"
+#include "formats/FormatHead.h"
 
 namespace {
 
 using RecordBytes = std::array<uint8_t, CPerformanceStatistics::kRecordSize>;
 
-void StoreLe16(uint8_t* out, uint16_t value)
-{
-    out[0] = static_cast<uint8_t>(value);
-    out[1] = static_cast<uint8_t>(value >> 8);
-}
-
-void StoreLe32(uint8_t* out, uint32_t value)
-{
-    for (int i = 0; i < 4; ++i) {
-        out[i] = static_cast<uint8_t>(value >> (8 * i));
-    }
-}
-
-uint16_t LoadLe16(const uint8_t* in)
-{
-    return static_cast<uint16_t>(in[0] | in[1] << 8);
-}
-
-uint32_t LoadLe32(const uint8_t* in)
-{
-    return static_cast<uint32_t>(in[0]) | static_cast<uint32_t>(in[1]) << 8 | static_cast<uint32_t>(in[2]) << 16 |
-           static_cast<uint32_t>(in[3]) << 24;
-}
-
-// The format head: the six fields up to wBitsPerSample, without cbSize.
-void StoreHead(uint8_t* out, const WAVEFORMATEX& format)
-{
-    StoreLe16(out + 0, format.wFormatTag);
-    StoreLe16(out + 2, format.nChannels);
-    StoreLe32(out + 4, format.nSamplesPerSec);
-    StoreLe32(out + 8, format.nAvgBytesPerSec);
-    StoreLe16(out + 12, format.nBlockAlign);
-    StoreLe16(out + 14, format.wBitsPerSample);
-}
-
-WAVEFORMATEX LoadHead(const uint8_t* in)
-{
-    WAVEFORMATEX format{};
-    format.wFormatTag = LoadLe16(in + 0);
-    format.nChannels = LoadLe16(in + 2);
-    format.nSamplesPerSec = LoadLe32(in + 4);
-    format.nAvgBytesPerSec = LoadLe32(in + 8);
-    format.nBlockAlign = LoadLe16(in + 12);
-    format.wBitsPerSample = LoadLe16(in + 14);
-    format.cbSize = 0;
-    return format;
-}
+using formathead::LoadLe32;
+using formathead::StoreLe32;
 
 bool MakeKey(const CAudioFormat& source, const CAudioFormat& destination, uint32_t quality, RecordBytes& record)
 {
@@ -73,8 +29,8 @@ bool MakeKey(const CAudioFormat& source, const CAudioFormat& destination, uint32
         return false;
     }
     record.fill(0);
-    StoreHead(record.data(), *sourceBlock);
-    StoreHead(record.data() + 16, *destinationBlock);
+    formathead::Store(record.data(), *sourceBlock);
+    formathead::Store(record.data() + 16, *destinationBlock);
     StoreLe32(record.data() + 32, quality);
     return true;
 }
@@ -392,8 +348,8 @@ bool CPerformanceStatistics::GetPerformanceRecord(uint32_t n, CAudioFormat& sour
             return !scanner.Failed();
         }
     }
-    const WAVEFORMATEX destinationHead = LoadHead(stored + 16);
-    const WAVEFORMATEX sourceHead = LoadHead(stored);
+    const WAVEFORMATEX destinationHead = formathead::Load(stored + 16);
+    const WAVEFORMATEX sourceHead = formathead::Load(stored);
     destination.SetFormat(&destinationHead);
     source.SetFormat(&sourceHead);
     quality = LoadLe32(stored + 32);

@@ -116,7 +116,7 @@ TEST_F(Cli, ExitStatusSaysWhatHappened)
         {{"--help"}, 0, ""},
         {{}, 2, ""},
         {{"frobnicate"}, 2, "unknown command"},
-        {{"convert", song}, 2, "--to SPEC"},
+        {{"convert", song}, 2, "--to FORMAT"},
         {{"convert", "--to", "ogg:vorbis", song}, 2, "these do: mp3, wav"},
         {{"convert", "--to", "wav:opus:8000:1", song}, 2, "unknown codec"},
         {{"convert", "--to", "wav:ima-adpcm:44100:3", song}, 2, "valid RATE:CHANNELS: 8000:1"},
