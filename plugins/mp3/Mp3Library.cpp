@@ -132,13 +132,7 @@ AUDFF_API int32_t AUDFF_GetInformation(AUDFF_INFORMATION* information)
     if (information == nullptr) {
         return kInvalidParameter;
     }
-    static constexpr char kExtension[] = "MP3";
-    static constexpr char kName[] = "MP3 Audio File";
-    static constexpr char kDescription[] = "MPEG Layer III Audio Format File";
-    static_assert(sizeof kExtension <= sizeof information->szExtension);
-    static_assert(sizeof kName <= sizeof information->szName);
-    static_assert(sizeof kDescription <= sizeof information->szDescription);
-    audff::FillInformation({kExtension, kName, kDescription}, *information);
+    audff::FillInformation("MP3", "MP3 Audio File", "MPEG Layer III Audio Format File", *information);
     return kNoError;
 }
 

@@ -221,13 +221,7 @@ AUDFF_API int32_t AUDFF_GetInformation(AUDFF_INFORMATION* information)
     if (information == nullptr) {
         return kInvalidParameter;
     }
-    static constexpr char kExtension[] = "WAV";
-    static constexpr char kName[] = "WAVE Audio File";
-    static constexpr char kDescription[] = "RIFF/WAVE Audio Format File";
-    static_assert(sizeof kExtension <= sizeof information->szExtension);
-    static_assert(sizeof kName <= sizeof information->szName);
-    static_assert(sizeof kDescription <= sizeof information->szDescription);
-    audff::FillInformation({kExtension, kName, kDescription}, *information);
+    audff::FillInformation("WAV", "WAVE Audio File", "RIFF/WAVE Audio Format File", *information);
     return kNoError;
 }
 
